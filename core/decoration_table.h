@@ -1,0 +1,71 @@
+// The table of decoration entries: every keyword the decorator dresses,
+// with its colour, font size and style bits, plus the one global option.
+#pragma once
+
+#include <cstdint>
+
+constexpr int32_t STYLE_BOLD = 1 << 0;
+constexpr int32_t STYLE_ITALIC = 1 << 1;
+constexpr int32_t STYLE_UNDERLINE = 1 << 2;
+constexpr int32_t STYLE_STRIKE = 1 << 3;
+
+constexpr int MAX_ENTRIES = 512;
+// The main window's list text buffer holds 512 bytes, so longer keywords are
+// cut to this many bytes wherever they enter the table.
+constexpr int MAX_KEYWORD_LENGTH = 511;
+constexpr int COLOUR_LENGTH = 6;
+
+// "無変換" in code page 932: the colour field of an entry that has no colour.
+extern const char NO_COLOUR[COLOUR_LENGTH + 1];
+
+struct DecorationEntry {
+    char* text;       // heap copy of the keyword, zero-terminated; owned by the table
+    int32_t textSize; // keyword length plus one
+    char colour[8];   // up to six bytes and a terminator, or NO_COLOUR
+    int32_t size;     // font size; 0 means none
+    int32_t hit;      // decorator scratch: keyword occurs in the current line
+    int32_t style;    // STYLE_* bits; other bits have no effect
+};
+
+struct DecorationTable {
+    DecorationEntry entries[MAX_ENTRIES];
+    int32_t count;
+    uint8_t lineBreakTags; // non-zero: "<BR>" after every line
+};
+
+extern DecorationTable decorationTable;
+
+// Forgets every entry (count 0). Keyword copies stay with their slots and are
+// released when a slot is reused.
+void clear();
+
+// Appends an entry read from the settings file. The keyword is cut to
+// MAX_KEYWORD_LENGTH bytes and the colour to COLOUR_LENGTH bytes. Returns
+// false, changing nothing, when the table is full.
+bool appendLoaded(const char* keywordBytes, int keywordLength, const char* colourBytes,
+                  int colourLength, int32_t size, int32_t style);
+
+// Appends an entry typed in the editor. An empty colour text gives NO_COLOUR,
+// otherwise its first six bytes are kept. Returns false when the table is full.
+bool addEntry(const char* keyword, const char* colourText, int32_t size, int32_t style);
+
+// Replaces every field but `hit` of a live entry. Returns false, changing
+// nothing, when index is not a live entry.
+bool replaceEntry(int32_t index, const char* keyword, const char* colourText, int32_t size,
+                  int32_t style);
+
+// Removes a live entry; later entries move up one place. Returns false,
+// changing nothing, when index is not a live entry.
+bool removeEntry(int32_t index);
+
+// List row (newest first) to table index: count - 1 - row.
+int32_t rowToIndex(int32_t row);
+
+// True when the entry's colour field is not NO_COLOUR.
+bool hasColour(const DecorationEntry& entry);
+
+// The keyword of an entry, never null (a released copy reads as empty).
+const char* entryText(const DecorationEntry& entry);
+
+// Releases every keyword copy of the table (the count is kept).
+void releaseKeywords();

@@ -1,0 +1,137 @@
+#include "core/file_batch.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "core/diagnostics.h"
+#include "core/line_decorator.h"
+#include "platform/platform.h"
+
+FileBatch fileBatch;
+
+static const char OUTPUT_EXTENSION[] = "html";
+
+bool setInputPath(int slot, const char* path) {
+    if (std::strlen(path) > static_cast<size_t>(MAX_PATH_LENGTH)) {
+        // Cutting it would name some other file.
+        markInputTooLong(slot);
+        return false;
+    }
+    std::snprintf(fileBatch.inputPaths[slot], PATH_SLOT, "%s", path);
+    fileBatch.outcomes[slot] = FILE_PENDING;
+    return true;
+}
+
+void markInputTooLong(int slot) {
+    fileBatch.inputPaths[slot][0] = '\0';
+    fileBatch.outcomes[slot] = FILE_SKIPPED_PATH_TOO_LONG;
+}
+
+void makeOutputPaths(int32_t n) {
+    for (int32_t i = 0; i < n && i < BATCH_SLOTS; ++i) {
+        if (fileBatch.outcomes[i] != FILE_PENDING) {
+            continue;
+        }
+        const char* input = fileBatch.inputPaths[i];
+        // A slot always holds a terminator; the cap guards a slot filled by hand.
+        const int length = static_cast<int>(strnlen(input, PATH_SLOT - 1));
+        // The last '.' anywhere in the path, directories included; index 0
+        // is never examined.
+        int dot = 0;
+        for (int d = length; d >= 1; --d) {
+            if (input[d] == '.') {
+                dot = d;
+                break;
+            }
+        }
+        if (dot == 0) {
+            fileBatch.outcomes[i] = FILE_SKIPPED_NO_EXTENSION;
+            continue;
+        }
+        const int outputLength = dot + 1 + static_cast<int>(sizeof OUTPUT_EXTENSION) - 1;
+        if (outputLength > MAX_PATH_LENGTH) {
+            fileBatch.outcomes[i] = FILE_SKIPPED_OUTPUT_TOO_LONG;
+            continue;
+        }
+        std::snprintf(fileBatch.outputPaths[i], PATH_SLOT, "%.*s%s", dot + 1, input,
+                      OUTPUT_EXTENSION);
+        trace("%s\n", fileBatch.outputPaths[i]);
+    }
+}
+
+static FileOutcome outcomeOf(DecorateResult result) {
+    switch (result) {
+    case DECORATE_DONE:
+        return FILE_CONVERTED;
+    case DECORATE_EMPTY_INPUT:
+        return FILE_EMPTY_INPUT;
+    case DECORATE_INPUT_UNREADABLE:
+        return FILE_INPUT_UNREADABLE;
+    case DECORATE_OUTPUT_UNWRITABLE:
+        break;
+    }
+    return FILE_OUTPUT_UNWRITABLE;
+}
+
+void convertBatch(int32_t n) {
+    for (int32_t i = 0; i < n && i < BATCH_SLOTS; ++i) {
+        if (fileBatch.outcomes[i] != FILE_PENDING) {
+            continue;
+        }
+        // Opening the output would empty the input before it is read.
+        if (platformSameFile(fileBatch.inputPaths[i], fileBatch.outputPaths[i])) {
+            fileBatch.outcomes[i] = FILE_SKIPPED_SAME_FILE;
+            continue;
+        }
+        fileBatch.outcomes[i] =
+            outcomeOf(decorateFileResult(fileBatch.inputPaths[i], fileBatch.outputPaths[i]));
+    }
+}
+
+bool convertFiles(int count, const char* const* paths, FileReport report) {
+    bool allDone = true;
+    for (int first = 0; first < count; first += BATCH_SLOTS) {
+        const int n = count - first < BATCH_SLOTS ? count - first : BATCH_SLOTS;
+        for (int i = 0; i < n; ++i) {
+            setInputPath(i, paths[first + i]);
+        }
+        makeOutputPaths(n);
+        convertBatch(n);
+        for (int i = 0; i < n; ++i) {
+            const FileOutcome outcome = fileBatch.outcomes[i];
+            allDone = allDone && !outcomeIsFailure(outcome);
+            if (report != nullptr) {
+                report(paths[first + i], outcome);
+            }
+        }
+    }
+    return allDone;
+}
+
+bool outcomeIsFailure(FileOutcome outcome) {
+    return outcome != FILE_CONVERTED && outcome != FILE_EMPTY_INPUT;
+}
+
+const char* outcomeText(FileOutcome outcome) {
+    switch (outcome) {
+    case FILE_PENDING:
+        return "not converted";
+    case FILE_CONVERTED:
+        return "converted";
+    case FILE_EMPTY_INPUT:
+        return "empty input, empty output written";
+    case FILE_INPUT_UNREADABLE:
+        return "cannot read the input; an empty output was written";
+    case FILE_OUTPUT_UNWRITABLE:
+        return "cannot write the output; skipped";
+    case FILE_SKIPPED_PATH_TOO_LONG:
+        return "path longer than 255 bytes; skipped";
+    case FILE_SKIPPED_NO_EXTENSION:
+        return "no '.' in the path to derive an output name from; skipped";
+    case FILE_SKIPPED_OUTPUT_TOO_LONG:
+        return "output path would be longer than 255 bytes; skipped";
+    case FILE_SKIPPED_SAME_FILE:
+        return "output would overwrite the input itself; skipped";
+    }
+    return "unknown";
+}

@@ -1,0 +1,60 @@
+// The batch of files to convert: input paths, their derived output paths and
+// what became of each file.
+#pragma once
+
+#include <cstdint>
+
+constexpr int BATCH_SLOTS = 512;
+constexpr int PATH_SLOT = 256; // a path of at most 255 bytes and its terminator
+constexpr int MAX_PATH_LENGTH = PATH_SLOT - 1;
+
+enum FileOutcome : uint8_t {
+    FILE_PENDING,                 // has an output path, not converted yet
+    FILE_CONVERTED,               // read to its end and written
+    FILE_EMPTY_INPUT,             // input of size 0: empty output written
+    FILE_INPUT_UNREADABLE,        // input could not be opened or read: empty output written
+    FILE_OUTPUT_UNWRITABLE,       // output could not be opened: nothing converted
+    FILE_SKIPPED_PATH_TOO_LONG,   // input path over 255 bytes
+    FILE_SKIPPED_NO_EXTENSION,    // no '.' after the first byte: no output name
+    FILE_SKIPPED_OUTPUT_TOO_LONG, // derived output path over 255 bytes
+    FILE_SKIPPED_SAME_FILE,       // the output would overwrite the input itself
+};
+
+struct FileBatch {
+    char inputPaths[BATCH_SLOTS][PATH_SLOT];
+    char outputPaths[BATCH_SLOTS][PATH_SLOT];
+    FileOutcome outcomes[BATCH_SLOTS];
+};
+
+extern FileBatch fileBatch;
+
+// Puts a path into input slot `slot` and marks the slot pending. A path over
+// 255 bytes is not stored, never cut: the slot is marked skipped instead and
+// false is returned.
+bool setInputPath(int slot, const char* path);
+
+// Marks a slot skipped for a path that did not fit (used where the path
+// itself is never seen, as with a drop whose path is too long).
+void markInputTooLong(int slot);
+
+// Derives outputPaths[i] for the pending slots 0 .. n - 1: the input up to and
+// including its last '.' (index 0 is never examined), then "html". A slot with
+// no such '.', or whose output would exceed 255 bytes, is marked skipped.
+void makeOutputPaths(int32_t n);
+
+// Converts the pending slots 0 .. n - 1 in order. A file whose output would
+// be the input itself is skipped and left untouched.
+void convertBatch(int32_t n);
+
+// Called once per file by convertFiles, in order, with what became of it.
+using FileReport = void (*)(const char* inputPath, FileOutcome outcome);
+
+// Converts any number of files in successive batches of at most 512.
+// Returns true when every file was read and written.
+bool convertFiles(int count, const char* const* paths, FileReport report);
+
+// True for the outcomes of files that were skipped or could not be read.
+bool outcomeIsFailure(FileOutcome outcome);
+
+// A short English description of an outcome, for the command line.
+const char* outcomeText(FileOutcome outcome);

@@ -1,0 +1,17 @@
+// Converts one text file into an HTML fragment with the table's keywords
+// decorated.
+#pragma once
+
+enum DecorateResult {
+    DECORATE_DONE,              // input read to its end
+    DECORATE_EMPTY_INPUT,       // input of size 0; the output exists and is empty
+    DECORATE_INPUT_UNREADABLE,  // input could not be opened or read
+    DECORATE_OUTPUT_UNWRITABLE, // output could not be opened or written
+};
+
+// Opens the input, then the output (created or emptied), and writes the
+// decorated text. Returns true when the input was read to its end.
+bool decorateFile(const char* inputPath, const char* outputPath);
+
+// The same conversion, telling what went wrong.
+DecorateResult decorateFileResult(const char* inputPath, const char* outputPath);

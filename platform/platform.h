@@ -1,0 +1,22 @@
+// The few operating-system services the portable code needs, one seam each.
+#pragma once
+
+#include <cstdio>
+
+// Sends one line to the debugger-output channel; false where there is none.
+bool platformDebugOutputAvailable();
+void platformDebugOutput(const char* text);
+
+// True when both paths name the same existing file, or when the names are
+// equal as this platform compares file names.
+bool platformSameFile(const char* first, const char* second);
+
+// Forces a written stream's data to the disk.
+bool platformSyncFile(FILE* file);
+
+// Replaces `target` with `source` in one step, overwriting an existing target.
+bool platformReplaceFile(const char* source, const char* target);
+
+// True when the file exists and is marked read-only (no write permission
+// bits), which a save must respect even where the user could override it.
+bool platformFileReadOnly(const char* path);

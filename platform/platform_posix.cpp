@@ -1,0 +1,43 @@
+// POSIX side of the platform seams (Linux, macOS).
+#include "platform/platform.h"
+
+#include <cstdio>
+#include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
+
+bool platformDebugOutputAvailable() {
+    return false;
+}
+
+void platformDebugOutput(const char*) {}
+
+bool platformSameFile(const char* first, const char* second) {
+    if (std::strcmp(first, second) == 0) {
+        return true;
+    }
+    // Hard links, symbolic links, "./" prefixes and case-insensitive file
+    // systems all give one file under two names.
+    struct stat a;
+    struct stat b;
+    if (stat(first, &a) != 0 || stat(second, &b) != 0) {
+        return false;
+    }
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+bool platformSyncFile(FILE* file) {
+    return std::fflush(file) == 0 && fsync(fileno(file)) == 0;
+}
+
+bool platformReplaceFile(const char* source, const char* target) {
+    return std::rename(source, target) == 0;
+}
+
+bool platformFileReadOnly(const char* path) {
+    struct stat info;
+    if (stat(path, &info) != 0) {
+        return false;
+    }
+    return (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || access(path, W_OK) != 0;
+}

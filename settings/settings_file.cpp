@@ -1,0 +1,175 @@
+#include "settings/settings_file.h"
+
+#include <cctype>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+
+#include "core/decoration_table.h"
+#include "core/diagnostics.h"
+#include "core/text_file.h"
+#include "platform/platform.h"
+
+const char SETTINGS_FILE_NAME[] = "TintMark.dat";
+// Written first and renamed over the settings file, so a failed save never
+// leaves a half-written file behind.
+static const char SETTINGS_TEMP_NAME[] = "TintMark.dat.tmp";
+
+static const char START_MARKER[] = "[TntMark set file]";
+static const char END_MARKER[] = "[TntMark set file end]";
+
+// Stored when the table is empty, so the file always holds one entry.
+static const char DEFAULT_KEYWORD[] = "\x82\xe0\x82\xa9\x82\xd8\x82\xbf.Q"; // もかぺち.Q
+static const char DEFAULT_COLOUR_LINE[] = "16711680";
+static const int32_t DEFAULT_SIZE = 6;
+static const int32_t DEFAULT_STYLE = 0;
+
+// Each line, newline included, must fit in 1023 bytes.
+constexpr int SETTINGS_LINE_BUFFER = 1024;
+
+// Reads one line; the part of an over-long line that does not fit is read
+// and dropped, so the lines after it stay in step. Returns 0 at the end.
+static int readSettingsLine(TextReader* in, char* line) {
+    int length = readTextLine(in, line, SETTINGS_LINE_BUFFER);
+    if (length == SETTINGS_LINE_BUFFER - 1 && line[length - 1] != '\n') {
+        char rest[SETTINGS_LINE_BUFFER];
+        int more;
+        do {
+            more = readTextLine(in, rest, SETTINGS_LINE_BUFFER);
+        } while (more > 0 && rest[more - 1] != '\n');
+    }
+    return length;
+}
+
+// Decimal as the C library's atoi reads it (leading white space, optional
+// sign, digits; no digits gives 0), held to the 32-bit range.
+static int32_t parseDecimal(const char* text) {
+    while (std::isspace(static_cast<unsigned char>(*text))) {
+        ++text;
+    }
+    bool negative = false;
+    if (*text == '+' || *text == '-') {
+        negative = *text == '-';
+        ++text;
+    }
+    int64_t value = 0;
+    while (*text >= '0' && *text <= '9') {
+        value = value * 10 + (*text - '0');
+        if (value > static_cast<int64_t>(INT32_MAX) + 1) {
+            value = static_cast<int64_t>(INT32_MAX) + 1;
+        }
+        ++text;
+    }
+    if (negative) {
+        value = -value;
+    }
+    if (value > INT32_MAX) {
+        value = INT32_MAX;
+    }
+    return static_cast<int32_t>(value);
+}
+
+void loadSettings() {
+    clear();
+    decorationTable.lineBreakTags = 0;
+
+    TextReader in;
+    if (!openTextReader(&in, SETTINGS_FILE_NAME)) {
+        return;
+    }
+    char line[SETTINGS_LINE_BUFFER];
+    if (readSettingsLine(&in, line) == 0 || std::strstr(line, START_MARKER) == nullptr) {
+        closeTextReader(&in);
+        return;
+    }
+    if (readSettingsLine(&in, line) == 0) {
+        closeTextReader(&in);
+        return;
+    }
+    decorationTable.lineBreakTags = static_cast<uint8_t>(parseDecimal(line));
+
+    // A file that ends early keeps the entries read completely.
+    char colour[SETTINGS_LINE_BUFFER];
+    char size[SETTINGS_LINE_BUFFER];
+    char style[SETTINGS_LINE_BUFFER];
+    while (readSettingsLine(&in, line) > 0 && std::strstr(line, END_MARKER) == nullptr) {
+        if (readSettingsLine(&in, colour) == 0 || readSettingsLine(&in, size) == 0 ||
+            readSettingsLine(&in, style) == 0) {
+            break;
+        }
+        // Entries past the table's capacity are read and ignored.
+        appendLoaded(line, static_cast<int>(std::strcspn(line, "\n")), colour,
+                     static_cast<int>(std::strcspn(colour, "\n")), parseDecimal(size),
+                     parseDecimal(style));
+    }
+    closeTextReader(&in);
+
+    for (int32_t i = 0; i < decorationTable.count; ++i) {
+        const DecorationEntry& entry = decorationTable.entries[i];
+        trace("[%s(%d)][0x%s][%d][%X]\n", entryText(entry), entry.textSize, entry.colour,
+              entry.size, static_cast<unsigned>(entry.style));
+    }
+}
+
+static void writeLine(TextWriter* out, const char* text) {
+    writeTextString(out, text);
+    writeText(out, "\n", 1);
+}
+
+static void writeNumberLine(TextWriter* out, int32_t value) {
+    writeTextNumber(out, value);
+    writeText(out, "\n", 1);
+}
+
+static void writeSettings(TextWriter* out) {
+    writeLine(out, START_MARKER);
+    writeLine(out, decorationTable.lineBreakTags ? "1" : "0");
+    if (decorationTable.count == 0) {
+        writeLine(out, DEFAULT_KEYWORD);
+        writeLine(out, DEFAULT_COLOUR_LINE);
+        writeNumberLine(out, DEFAULT_SIZE);
+        writeNumberLine(out, DEFAULT_STYLE);
+    }
+    for (int32_t i = 0; i < decorationTable.count; ++i) {
+        const DecorationEntry& entry = decorationTable.entries[i];
+        writeLine(out, entryText(entry));
+        writeLine(out, entry.colour);
+        writeNumberLine(out, entry.size);
+        writeNumberLine(out, entry.style);
+    }
+    writeLine(out, END_MARKER);
+}
+
+bool saveSettings() {
+    // A file the user marked read-only is left as it is.
+    if (platformFileReadOnly(SETTINGS_FILE_NAME)) {
+        return false;
+    }
+    bool direct = false;
+    FILE* file = std::fopen(SETTINGS_TEMP_NAME, "wb");
+    if (file == nullptr) {
+        // No new file can be made here, but the old one may still be
+        // writable in place.
+        file = std::fopen(SETTINGS_FILE_NAME, "wb");
+        direct = true;
+        if (file == nullptr) {
+            return false;
+        }
+    }
+    TextWriter out;
+    attachTextWriter(&out, file);
+    writeSettings(&out);
+    releaseKeywords();
+
+    bool ok = flushTextWriter(&out) && (direct || platformSyncFile(file));
+    ok = std::fclose(file) == 0 && ok;
+    out.file = nullptr;
+    if (direct) {
+        return ok;
+    }
+    if (!ok || !platformReplaceFile(SETTINGS_TEMP_NAME, SETTINGS_FILE_NAME)) {
+        std::remove(SETTINGS_TEMP_NAME);
+        return false;
+    }
+    return true;
+}

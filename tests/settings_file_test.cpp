@@ -1,0 +1,222 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "core/decoration_table.h"
+#include "settings/settings_file.h"
+#include "test_support.h"
+
+#ifndef _WIN32
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+const std::string START = "[TntMark set file]\r\n";
+const std::string END = "[TntMark set file end]\r\n";
+const std::string DEFAULT_KEYWORD = "\x82\xe0\x82\xa9\x82\xd8\x82\xbf.Q"; // もかぺち.Q
+const std::string NO_COLOUR_BYTES = "\x96\xB3\x95\xCF\x8A\xB7";
+
+struct SettingsFileTest : ::testing::Test {
+    void SetUp() override {
+        resetTable();
+        dir.enter();
+    }
+    void TearDown() override {
+        resetTable();
+    }
+    static std::string keywordAt(int index) {
+        return entryText(decorationTable.entries[index]);
+    }
+    // Writes the file, loads it and reports the number of entries.
+    static int load(const std::string& bytes) {
+        writeFile(SETTINGS_FILE_NAME, bytes);
+        loadSettings();
+        return decorationTable.count;
+    }
+    ScratchDir dir;
+};
+
+TEST_F(SettingsFileTest, EveryFieldSurvivesARoundTrip) {
+    decorationTable.lineBreakTags = 1;
+    addEntry("abc", "FF0000", 5, STYLE_BOLD | STYLE_UNDERLINE);
+    addEntry("\x83\x5C\x83\x74\x83\x67", "", -2, 0x30 | STYLE_STRIKE); // ソフト
+    addEntry("", "F00", 0, 0);
+    ASSERT_TRUE(saveSettings());
+
+    EXPECT_EQ(readFile(SETTINGS_FILE_NAME), START +
+                                                "1\r\n"
+                                                "abc\r\nFF0000\r\n5\r\n5\r\n"
+                                                "\x83\x5C\x83\x74\x83\x67\r\n" +
+                                                NO_COLOUR_BYTES +
+                                                "\r\n-2\r\n56\r\n"
+                                                "\r\nF00\r\n0\r\n0\r\n" +
+                                                END);
+    // The keyword copies are released by the save.
+    EXPECT_EQ(decorationTable.entries[0].text, nullptr);
+    EXPECT_FALSE(fileExists("TintMark.dat.tmp"));
+
+    loadSettings();
+    ASSERT_EQ(decorationTable.count, 3);
+    EXPECT_EQ(decorationTable.lineBreakTags, 1);
+    EXPECT_EQ(keywordAt(0), "abc");
+    EXPECT_STREQ(decorationTable.entries[0].colour, "FF0000");
+    EXPECT_EQ(decorationTable.entries[0].size, 5);
+    EXPECT_EQ(decorationTable.entries[0].style, 5);
+    EXPECT_EQ(keywordAt(1), "\x83\x5C\x83\x74\x83\x67");
+    EXPECT_FALSE(hasColour(decorationTable.entries[1]));
+    EXPECT_EQ(decorationTable.entries[1].size, -2);
+    EXPECT_EQ(decorationTable.entries[1].style, 0x38);
+    EXPECT_EQ(keywordAt(2), "");
+    EXPECT_EQ(decorationTable.entries[2].textSize, 1);
+    EXPECT_STREQ(decorationTable.entries[2].colour, "F00");
+}
+
+TEST_F(SettingsFileTest, EmptyTableIsSavedAsTheDefaultEntry) {
+    ASSERT_TRUE(saveSettings());
+    EXPECT_EQ(readFile(SETTINGS_FILE_NAME),
+              START + "0\r\n" + DEFAULT_KEYWORD + "\r\n16711680\r\n6\r\n0\r\n" + END);
+    loadSettings();
+    ASSERT_EQ(decorationTable.count, 1);
+    EXPECT_EQ(keywordAt(0), DEFAULT_KEYWORD);
+    EXPECT_STREQ(decorationTable.entries[0].colour, "167116");
+    EXPECT_EQ(decorationTable.entries[0].size, 6);
+}
+
+TEST_F(SettingsFileTest, MarkersAreFoundInsideOtherText) {
+    EXPECT_EQ(load("junk [TntMark set file] junk\n1\nk1\nC1\n1\n1\n"
+                   "x[TntMark set file end]x\nafter\nA\n2\n2\n"),
+              1);
+    EXPECT_EQ(keywordAt(0), "k1");
+    // A keyword line holding the end marker ends the loading.
+    EXPECT_EQ(load(START +
+                   "0\r\nk1\r\nC1\r\n1\r\n1\r\n[TntMark set file end]\r\nk2\r\nC2\r\n2\r\n"
+                   "2\r\n" +
+                   END),
+              1);
+}
+
+TEST_F(SettingsFileTest, OptionLineTakesTheLowByteOfItsNumber) {
+    const struct {
+        const char* line;
+        int expected;
+    } cases[] = {{"1", 1}, {"0", 0}, {"256", 0}, {"-1", 255}, {"on", 0}, {"  7x", 7}, {"", 0}};
+    for (const auto& c : cases) {
+        load(START + c.line + "\r\n" + END);
+        EXPECT_EQ(decorationTable.lineBreakTags, c.expected) << '"' << c.line << '"';
+    }
+    // Any non-zero value is saved back as "1".
+    load(START + "-1\r\n" + END);
+    ASSERT_TRUE(saveSettings());
+    EXPECT_EQ(readFile(SETTINGS_FILE_NAME).substr(START.size(), 3), "1\r\n");
+}
+
+TEST_F(SettingsFileTest, MissingForeignOrShortFilesGiveWhatCouldBeRead) {
+    decorationTable.lineBreakTags = 1;
+    loadSettings(); // no file at all
+    EXPECT_EQ(decorationTable.count, 0);
+    EXPECT_EQ(decorationTable.lineBreakTags, 0);
+
+    EXPECT_EQ(load("some other file\n1\nk\nFF0000\n1\n1\n" + END), 0);
+    EXPECT_EQ(decorationTable.lineBreakTags, 0);
+    EXPECT_EQ(load(""), 0);
+    EXPECT_EQ(load(START), 0);
+
+    // Cut inside the second entry: the first, complete one is kept.
+    EXPECT_EQ(load(START + "1\r\nk1\r\nAAAAAA\r\n3\r\n4\r\nk2\r\nBBBBBB\r\n"), 1);
+    EXPECT_EQ(keywordAt(0), "k1");
+    EXPECT_EQ(decorationTable.entries[0].style, 4);
+    // Bare LF line ends, sizes with trailing text, colour lines longer than six bytes.
+    EXPECT_EQ(load("[TntMark set file]\n0\nk\n#123456789\n12pt\nx\n[TntMark set file end]\n"), 1);
+    EXPECT_STREQ(decorationTable.entries[0].colour, "#12345");
+    EXPECT_EQ(decorationTable.entries[0].size, 12);
+    EXPECT_EQ(decorationTable.entries[0].style, 0);
+}
+
+TEST_F(SettingsFileTest, LongLinesAndExtraEntriesDoNotShiftTheRest) {
+    const std::string longKeyword(1500, 'w');
+    EXPECT_EQ(load(START + "0\r\n" + longKeyword +
+                   "\r\nAAAAAA\r\n1\r\n1\r\nnext\r\nBBBBBB\r\n2\r\n2\r\n" + END),
+              2);
+    EXPECT_EQ(keywordAt(0), std::string(511, 'w'));
+    EXPECT_EQ(keywordAt(1), "next");
+    EXPECT_STREQ(decorationTable.entries[1].colour, "BBBBBB");
+    EXPECT_EQ(decorationTable.entries[1].size, 2);
+
+    std::string many = START + "0\r\n";
+    for (int i = 0; i < 600; ++i) {
+        many += "k" + std::to_string(i) + "\r\nC\r\n0\r\n0\r\n";
+    }
+    EXPECT_EQ(load(many + END), MAX_ENTRIES);
+    EXPECT_EQ(keywordAt(MAX_ENTRIES - 1), "k511");
+}
+
+TEST_F(SettingsFileTest, ReadOnlyFileIsLeftAsItWas) {
+    const std::string old = START + "0\r\nold\r\nC\r\n0\r\n0\r\n" + END;
+    writeFile(SETTINGS_FILE_NAME, old);
+    std::filesystem::permissions(SETTINGS_FILE_NAME, std::filesystem::perms::owner_read |
+                                                         std::filesystem::perms::group_read |
+                                                         std::filesystem::perms::others_read);
+    addEntry("new", "", 0, 0);
+    EXPECT_FALSE(saveSettings());
+    EXPECT_EQ(readFile(SETTINGS_FILE_NAME), old);
+    EXPECT_FALSE(fileExists("TintMark.dat.tmp"));
+}
+
+TEST_F(SettingsFileTest, WritesInPlaceWhenNoNewFileCanBeMade) {
+    std::filesystem::create_directory("TintMark.dat.tmp");
+    addEntry("k", "", 0, 0);
+    ASSERT_TRUE(saveSettings());
+    EXPECT_EQ(readFile(SETTINGS_FILE_NAME),
+              START + "0\r\nk\r\n" + NO_COLOUR_BYTES + "\r\n0\r\n0\r\n" + END);
+}
+
+#ifndef _WIN32
+// Runs a save in a child process with the given set-up and returns its result.
+template <typename Prepare> bool saveInChild(Prepare prepare) {
+    pid_t child = fork();
+    if (child == 0) {
+        prepare();
+        _exit(saveSettings() ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+TEST_F(SettingsFileTest, FullDiskKeepsTheOldFile) {
+    const std::string old = START + "0\r\nold\r\nC\r\n0\r\n0\r\n" + END;
+    writeFile(SETTINGS_FILE_NAME, old);
+    for (int i = 0; i < 200; ++i) {
+        addEntry(("keyword number " + std::to_string(i)).c_str(), "ABCDEF", i, 0);
+    }
+    EXPECT_FALSE(saveInChild([] {
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{100, 100};
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }));
+    EXPECT_EQ(readFile(SETTINGS_FILE_NAME), old);
+    EXPECT_FALSE(fileExists("TintMark.dat.tmp"));
+}
+
+TEST_F(SettingsFileTest, UnwritableDirectoryKeepsTheOldFile) {
+    const std::string old = START + "1\r\nold\r\nC\r\n0\r\n0\r\n" + END;
+    writeFile(SETTINGS_FILE_NAME, old);
+    chmod(dir.root.c_str(), 0555);
+    addEntry("new", "", 0, 0);
+    EXPECT_FALSE(saveInChild([] {
+        // Root may write anywhere: save as an ordinary user instead.
+        if (geteuid() == 0 && setuid(65534) != 0) {
+            _exit(2);
+        }
+    }));
+    EXPECT_EQ(readFile(SETTINGS_FILE_NAME), old);
+}
+#endif
+
+} // namespace

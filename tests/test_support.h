@@ -1,0 +1,29 @@
+// Helpers shared by the unit tests: scratch directories and whole-file I/O.
+#pragma once
+
+#include <string>
+
+// A fresh empty directory for one test, removed with everything in it when
+// the object goes away. While `enter` is in force it is the current
+// directory (the settings file is looked up there).
+struct ScratchDir {
+    ScratchDir();
+    ~ScratchDir();
+    ScratchDir(const ScratchDir&) = delete;
+    ScratchDir& operator=(const ScratchDir&) = delete;
+
+    // Path of a name inside the directory.
+    std::string path(const std::string& name) const;
+    void enter();
+
+    std::string root;
+    std::string previous;
+};
+
+// Whole files as byte strings; readFile gives "<missing>" for no file.
+void writeFile(const std::string& path, const std::string& bytes);
+std::string readFile(const std::string& path);
+bool fileExists(const std::string& path);
+
+// Empties the decoration table, releases its copies and clears the option.
+void resetTable();

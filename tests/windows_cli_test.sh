@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# End-to-end checks of the Windows program's command-line mode under Wine.
+# Usage: windows_cli_test.sh PATH/TO/tintmark.exe
+set -u
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+program=$(realpath "$1")
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cd "$work" || exit 1
+failures=0
+
+check() {
+  local what=$1
+  shift
+  if "$@"; then echo "ok: $what"; else echo "FAIL: $what"; failures=$((failures + 1)); fi
+}
+same_bytes() { cmp -s <(printf '%b' "$1") "$2"; }
+
+printf '[TntMark set file]\r\n0\r\nabc\r\n00FF00\r\n0\r\n9\r\n[TntMark set file end]\r\n' >TintMark.dat
+cp TintMark.dat settings.before
+printf 'abc abc\nno keyword\n' >a.txt
+printf 'keep\n' >page.HTML
+mkdir 'dir.x'
+printf 'abc' >'dir.x/readme'
+# A name holding the trail byte 0x5C of a Shift-JIS character: "ソ" is
+# 0x83 0x5C in code page 932; Wine keeps Unix names in UTF-8.
+printf 'abc\n' >'ソ.txt'
+
+"$here/../scripts/wine-run.sh" "$program" a.txt page.HTML 'dir.x\readme' 'ソ.txt' >out.txt 2>&1
+check "exits 0 whatever it skipped" test $? -eq 0
+check "prints nothing" test ! -s out.txt
+check "a.html decorated" same_bytes '<B><STRIKE><font color=#00FF00>abc</font></STRIKE></B> <B><STRIKE><font color=#00FF00>abc</font></STRIKE></B>\r\nno keyword\r\n' a.html
+check "page.HTML is its own output and left untouched" same_bytes 'keep\n' page.HTML
+check "the last dot of the whole path names the output" same_bytes '<B><STRIKE><font color=#00FF00>abc</font></STRIKE></B>' dir.html
+check "Shift-JIS name converted" same_bytes '<B><STRIKE><font color=#00FF00>abc</font></STRIKE></B>\r\n' 'ソ.html'
+check "settings file never written" cmp -s TintMark.dat settings.before
+
+echo "$failures failed"
+exit $((failures > 0))

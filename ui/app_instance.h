@@ -1,0 +1,6 @@
+#pragma once
+
+#include <windows.h>
+
+// The instance handle given to WinMain, for the dialogs' templates.
+extern HINSTANCE appInstance;
