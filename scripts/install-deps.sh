@@ -2,15 +2,21 @@
 # Installs everything the build and the tests need on a Debian machine.
 # Idempotent: packages already present are not fetched again, and the
 # Japanese locale is generated only once. Must run as root.
+#   install-deps.sh native   the native converter, its tests and benchmarks
+#   install-deps.sh          everything: also the Windows builds and Wine
 set -euo pipefail
 
 packages=(
-  build-essential cmake ninja-build pkg-config clang-format
+  build-essential cmake pkg-config clang-format
   libgtest-dev libgmock-dev libbenchmark-dev
-  g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64
-  wine wine64 xvfb xauth x11-utils locales fonts-ipafont-gothic imagemagick
-  python3 python3-xlib
 )
+if [ "${1:-all}" != native ]; then
+  packages+=(
+    g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64
+    wine wine64 xvfb xauth x11-utils locales fonts-ipafont-gothic imagemagick
+    python3 python3-xlib
+  )
+fi
 
 missing=()
 for p in "${packages[@]}"; do
@@ -28,6 +34,8 @@ if [ "${#missing[@]}" -gt 0 ]; then
   apt-get update -qq
   apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
+
+[ "${1:-all}" = native ] && exit 0
 
 # Wine takes its ANSI code page from the locale: ja_JP.UTF-8 gives 932.
 if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then

@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# Installs everything, builds the native program and both Windows programs,
+# and runs every test: the native suites, and the x86_64 Windows build's
+# suites and window tests under Wine. The i686 build must compile and link.
+# Ends with one line: "N passed, N failed".
+set -uo pipefail
+cd "$(dirname "${BASH_SOURCE[0]}")/.."
+bash scripts/install-deps.sh || exit 1
+
+build() {
+  cmake --preset "$1" >"build-$1.log" 2>&1 &&
+    cmake --build --preset "$1" >>"build-$1.log" 2>&1 || {
+    cat "build-$1.log"
+    echo "build of $1 failed"
+    return 1
+  }
+  rm -f "build-$1.log"
+}
+build native || exit 1
+build mingw-x64 || exit 1
+build mingw-i686 || exit 1
+echo "built: build/native/tintmark build/mingw-x64/tintmark.exe build/mingw-i686/tintmark.exe"
+
+passed=0
+failed=0
+for preset in native mingw-x64; do
+  log=$(mktemp)
+  ctest --preset "$preset" 2>&1 | tee "$log"
+  # ctest's summary: "NN% tests passed, F tests failed out of T"
+  summary=$(grep -E 'tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -n 1)
+  rm -f "$log"
+  if [ -z "$summary" ]; then
+    echo "ctest $preset printed no summary"
+    failed=$((failed + 1))
+    continue
+  fi
+  f=$(sed -E 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\1/' <<<"$summary")
+  t=$(sed -E 's/.* failed out of ([0-9]+).*/\1/' <<<"$summary")
+  passed=$((passed + t - f))
+  failed=$((failed + f))
+done
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]
