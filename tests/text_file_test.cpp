@@ -1,0 +1,176 @@
+// Text-mode reading and writing: line-end translation, piece sizes, the
+// end-of-file marker, and the 32 KiB buffer boundaries.
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/text_file.h"
+#include "test_support.h"
+
+namespace {
+
+struct Piece {
+    std::string bytes;
+    int64_t position; // reader position after the piece
+};
+
+bool operator==(const Piece& a, const Piece& b) {
+    return a.bytes == b.bytes && a.position == b.position;
+}
+
+std::ostream& operator<<(std::ostream& out, const Piece& piece) {
+    return out << "{" << piece.bytes.size() << " bytes, position " << piece.position << "}";
+}
+
+class TextFileFixture : public ::testing::Test {
+  protected:
+    // Reads the file in pieces of at most capacity - 1 bytes until nothing is left.
+    std::vector<Piece> readPieces(const std::string& content, int capacity) {
+        writeFile(dir.path("in.txt"), content);
+        auto reader = std::make_unique<TextReader>();
+        std::vector<Piece> pieces;
+        if (!openTextReader(reader.get(), dir.path("in.txt").c_str())) {
+            ADD_FAILURE() << "cannot open the input";
+            return pieces;
+        }
+        EXPECT_EQ(textReaderFileSize(reader.get()), static_cast<int64_t>(content.size()));
+        std::vector<char> buffer(static_cast<size_t>(capacity), 'X');
+        for (int n; (n = readTextLine(reader.get(), buffer.data(), capacity)) > 0;) {
+            EXPECT_LT(n, capacity);
+            EXPECT_EQ(buffer[static_cast<size_t>(n)], '\0');
+            pieces.push_back({std::string(buffer.data(), static_cast<size_t>(n)),
+                              textReaderPosition(reader.get())});
+        }
+        // Nothing is left, and asking again changes nothing.
+        EXPECT_EQ(readTextLine(reader.get(), buffer.data(), capacity), 0);
+        closeTextReader(reader.get());
+        return pieces;
+    }
+
+    std::string written(const std::vector<std::string>& chunks) {
+        auto writer = std::make_unique<TextWriter>();
+        writeFile(dir.path("out.txt"), "old contents\n");
+        EXPECT_TRUE(openTextWriter(writer.get(), dir.path("out.txt").c_str()));
+        for (const std::string& chunk : chunks) {
+            writeText(writer.get(), chunk.data(), chunk.size());
+        }
+        EXPECT_TRUE(closeTextWriter(writer.get()));
+        return readFile(dir.path("out.txt"));
+    }
+
+    ScratchDir dir;
+};
+
+class TextFileReader : public TextFileFixture {};
+class TextFileWriter : public TextFileFixture {};
+
+std::string repeat(char c, size_t n) {
+    return std::string(n, c);
+}
+
+} // namespace
+
+TEST_F(TextFileReader, TranslatesLineEndsAndCountsRawBytes) {
+    const std::vector<Piece> expected = {
+        {"a\n", 3}, {"b\rc\n", 7}, {"d\r\n", 11}, {std::string("x\0y\n", 4), 16}, {"e", 17}};
+    EXPECT_EQ(readPieces(std::string("a\r\nb\rc\nd\r\r\nx\0y\r\ne", 17), 100), expected);
+}
+
+TEST_F(TextFileReader, PieceSizeCountsTranslatedBytes) {
+    EXPECT_EQ(readPieces("abcdefg\n", 4), (std::vector<Piece>{{"abc", 3}, {"def", 6}, {"g\n", 8}}));
+    // CR LF is one byte once read, so it still fits in a piece of three.
+    EXPECT_EQ(readPieces("ab\r\ncd", 4), (std::vector<Piece>{{"ab\n", 4}, {"cd", 6}}));
+    // A piece that stops before CR LF leaves the whole pair for the next one.
+    EXPECT_EQ(readPieces("ab\r\ncd", 3), (std::vector<Piece>{{"ab", 2}, {"\n", 4}, {"cd", 6}}));
+}
+
+TEST_F(TextFileReader, EndOfFileMarkerEndsReading) {
+    EXPECT_EQ(readPieces("ab\x1A\ncd\n", 100), (std::vector<Piece>{{"ab", 2}}));
+    EXPECT_EQ(readPieces("ab\n\x1A", 100), (std::vector<Piece>{{"ab\n", 3}}));
+    EXPECT_TRUE(readPieces("\x1A"
+                           "ab\n",
+                           100)
+                    .empty());
+}
+
+TEST_F(TextFileReader, CrLfAcrossBufferBoundary) {
+    // Raw byte 32767 (the last of the first buffer) is CR, 32768 is LF; the
+    // file ends with a lone CR.
+    const std::string content = repeat('a', 32767) + "\r\nz\r";
+    EXPECT_EQ(readPieces(content, 40000),
+              (std::vector<Piece>{{repeat('a', 32767) + "\n", 32769}, {"z\r", 32771}}));
+
+    std::vector<Piece> pieces = readPieces(content, 2048);
+    ASSERT_EQ(pieces.size(), 18u);
+    for (size_t i = 0; i < 16; ++i) {
+        EXPECT_EQ(pieces[i], (Piece{repeat('a', 2047), static_cast<int64_t>(2047 * (i + 1))}));
+    }
+    EXPECT_EQ(pieces[16], (Piece{repeat('a', 15) + "\n", 32769}));
+    EXPECT_EQ(pieces[17], (Piece{"z\r", 32771}));
+
+    // 31 pieces of 1057 bytes stop exactly before the CR.
+    pieces = readPieces(content, 1058);
+    ASSERT_EQ(pieces.size(), 33u);
+    EXPECT_EQ(pieces[30], (Piece{repeat('a', 1057), 32767}));
+    EXPECT_EQ(pieces[31], (Piece{"\n", 32769}));
+    EXPECT_EQ(pieces[32], (Piece{"z\r", 32771}));
+}
+
+TEST_F(TextFileReader, LoneCrAtBufferBoundaryStays) {
+    EXPECT_EQ(readPieces(repeat('a', 32767) + "\rb", 40000),
+              (std::vector<Piece>{{repeat('a', 32767) + "\rb", 32769}}));
+}
+
+TEST_F(TextFileReader, MissingFileDoesNotOpen) {
+    auto reader = std::make_unique<TextReader>();
+    EXPECT_FALSE(openTextReader(reader.get(), dir.path("none.txt").c_str()));
+}
+
+TEST_F(TextFileWriter, EveryLfBecomesCrLfAcrossBuffer) {
+    EXPECT_EQ(written({repeat('a', 32767) + "\nb\n"}), repeat('a', 32767) + "\r\nb\r\n");
+
+    std::string lineEnds;
+    for (int i = 0; i < 40000; ++i) {
+        lineEnds += "\r\n";
+    }
+    EXPECT_EQ(written({repeat('\n', 40000)}), lineEnds);
+
+    std::vector<std::string> chunks;
+    std::string expected;
+    for (int i = 0; i < 20000; ++i) {
+        chunks.push_back("x");
+        chunks.push_back("\n");
+        expected += "x\r\n";
+    }
+    EXPECT_EQ(written(chunks), expected);
+
+    // A CR before an LF is kept: the LF still gets its own CR.
+    EXPECT_EQ(written({"a\r\nb\rc"}), "a\r\r\nb\rc");
+}
+
+TEST_F(TextFileWriter, StringsAndNumbers) {
+    auto writer = std::make_unique<TextWriter>();
+    writeFile(dir.path("out.txt"), "old contents\n");
+    ASSERT_TRUE(openTextWriter(writer.get(), dir.path("out.txt").c_str()));
+    writeTextString(writer.get(), "size=");
+    writeTextNumber(writer.get(), -12);
+    writeTextString(writer.get(), ",");
+    writeTextNumber(writer.get(), 0);
+    writeTextString(writer.get(), ",");
+    writeTextNumber(writer.get(), INT32_MIN);
+    writeTextString(writer.get(), ",");
+    writeTextNumber(writer.get(), INT32_MAX);
+    writeTextString(writer.get(), "\n");
+    EXPECT_TRUE(closeTextWriter(writer.get()));
+    EXPECT_EQ(readFile(dir.path("out.txt")), "size=-12,0,-2147483648,2147483647\r\n");
+}
+
+TEST_F(TextFileWriter, UnopenablePathFails) {
+    auto writer = std::make_unique<TextWriter>();
+    EXPECT_FALSE(openTextWriter(writer.get(), (dir.path("missing") + "/out.txt").c_str()));
+    EXPECT_FALSE(fileExists(dir.path("missing")));
+}
