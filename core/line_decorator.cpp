@@ -1,5 +1,6 @@
 #include "core/line_decorator.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "core/decoration_table.h"
@@ -12,15 +13,36 @@ constexpr int LINE_BUFFER = 2048;
 
 static const char BREAK_TAG[] = "<BR>";
 
+// Which bytes and which pairs of adjacent bytes occur in the current line:
+// a keyword whose first byte, first pair or last pair is absent cannot occur,
+// which settles most entries of a large table without a search.
+struct LineBytes {
+    bool bytes[256];
+    unsigned char pairs[65536 / 8];
+};
+
+static unsigned pairOf(const char* at) {
+    return static_cast<unsigned>(static_cast<unsigned char>(at[0])) << 8 |
+           static_cast<unsigned char>(at[1]);
+}
+
+static void markPairs(LineBytes& seen, const char* line, int length, bool set) {
+    for (int i = 0; i + 1 < length; ++i) {
+        const unsigned pair = pairOf(line + i);
+        if (set) {
+            seen.pairs[pair >> 3] |= static_cast<unsigned char>(1u << (pair & 7));
+        } else {
+            seen.pairs[pair >> 3] = 0;
+        }
+    }
+}
+
+static bool pairSeen(const LineBytes& seen, unsigned pair) {
+    return (seen.pairs[pair >> 3] >> (pair & 7)) & 1;
+}
+
 // Byte-wise substring test over the first `length` bytes of the line.
-static bool occursIn(const char* line, int length, const char* keyword, int keywordLength,
-                     const bool* present) {
-    if (keywordLength == 0) {
-        return true;
-    }
-    if (keywordLength > length || !present[static_cast<unsigned char>(keyword[0])]) {
-        return false;
-    }
+static bool occursIn(const char* line, int length, const char* keyword, int keywordLength) {
     const char* at = line;
     const char* last = line + (length - keywordLength);
     while (at <= last) {
@@ -37,49 +59,85 @@ static bool occursIn(const char* line, int length, const char* keyword, int keyw
     return false;
 }
 
-static void writeDecoratedKeyword(TextWriter* out, const DecorationEntry& entry) {
-    const char* keyword = entryText(entry);
+// The tags around each entry's keyword, built once per file: the table does
+// not change while a file is converted.
+// The keyword's length and its first and last byte pairs sit with them so
+// that the per-line test of a large table stays in a small, dense array.
+struct EntryTags {
+    const char* keyword;
+    int keywordLength;
+    unsigned firstPair;
+    unsigned lastPair;
+    int openLength;
+    int closeLength;
+    char open[64];  // "<B><I><U><STRIKE><font color=#RRGGBB size=-2147483648>"
+    char close[32]; // "</font></STRIKE></U></I></B>"
+};
+
+static EntryTags entryTags[MAX_ENTRIES];
+
+static int appendTag(char* to, int at, const char* tag) {
+    const size_t length = std::strlen(tag);
+    std::memcpy(to + at, tag, length);
+    return at + static_cast<int>(length);
+}
+
+static void buildTags(const DecorationEntry& entry, EntryTags& tags) {
+    tags.keyword = entryText(entry);
+    tags.keywordLength = entry.textSize > 1 ? entry.textSize - 1 : 0;
+    tags.firstPair = tags.keywordLength >= 2 ? pairOf(tags.keyword) : 0;
+    tags.lastPair = tags.keywordLength >= 2 ? pairOf(tags.keyword + tags.keywordLength - 2) : 0;
+    int open = 0;
     if (entry.style & STYLE_BOLD) {
-        writeTextString(out, "<B>");
+        open = appendTag(tags.open, open, "<B>");
     }
     if (entry.style & STYLE_ITALIC) {
-        writeTextString(out, "<I>");
+        open = appendTag(tags.open, open, "<I>");
     }
     if (entry.style & STYLE_UNDERLINE) {
-        writeTextString(out, "<U>");
+        open = appendTag(tags.open, open, "<U>");
     }
     if (entry.style & STYLE_STRIKE) {
-        writeTextString(out, "<STRIKE>");
+        open = appendTag(tags.open, open, "<STRIKE>");
     }
-    bool colour = hasColour(entry);
+    int close = 0;
+    const bool colour = hasColour(entry);
     if (colour || entry.size != 0) {
-        writeTextString(out, "<font");
+        // The colour attribute always comes before the size attribute.
+        open = appendTag(tags.open, open, "<font");
         if (colour) {
-            writeTextString(out, " color=#");
-            writeTextString(out, entry.colour);
+            open = appendTag(tags.open, open, " color=#");
+            open = appendTag(tags.open, open, entry.colour);
         }
         if (entry.size != 0) {
-            writeTextString(out, " size=");
-            writeTextNumber(out, entry.size);
+            char size[24];
+            std::snprintf(size, sizeof size, " size=%d", static_cast<int>(entry.size));
+            open = appendTag(tags.open, open, size);
         }
-        writeTextString(out, ">");
-        writeTextString(out, keyword);
-        writeTextString(out, "</font>");
-    } else {
-        writeTextString(out, keyword);
+        open = appendTag(tags.open, open, ">");
+        close = appendTag(tags.close, close, "</font>");
     }
     if (entry.style & STYLE_STRIKE) {
-        writeTextString(out, "</STRIKE>");
+        close = appendTag(tags.close, close, "</STRIKE>");
     }
     if (entry.style & STYLE_UNDERLINE) {
-        writeTextString(out, "</U>");
+        close = appendTag(tags.close, close, "</U>");
     }
     if (entry.style & STYLE_ITALIC) {
-        writeTextString(out, "</I>");
+        close = appendTag(tags.close, close, "</I>");
     }
     if (entry.style & STYLE_BOLD) {
-        writeTextString(out, "</B>");
+        close = appendTag(tags.close, close, "</B>");
     }
+    tags.openLength = open;
+    tags.closeLength = close;
+}
+
+static void writeDecoratedKeyword(TextWriter* out, int index, int keywordLength) {
+    const EntryTags& tags = entryTags[index];
+    writeText(out, tags.open, static_cast<size_t>(tags.openLength));
+    writeText(out, tags.keyword, static_cast<size_t>(keywordLength));
+    writeText(out, tags.close, static_cast<size_t>(tags.closeLength));
 }
 
 // Diagnostics for a plain run about to be written before a keyword.
@@ -101,9 +159,13 @@ static void decorateLine(TextWriter* out, const char* line) {
     // Everything stops at the first zero byte, even when more was read.
     const int lineLength = static_cast<int>(std::strlen(line));
 
-    bool present[256] = {};
-    for (int i = 0; i < lineLength; ++i) {
-        present[static_cast<unsigned char>(line[i])] = true;
+    static LineBytes seen; // all zero between lines
+    const bool filter = table.count > 0;
+    for (int i = 0; filter && i < lineLength; ++i) {
+        seen.bytes[static_cast<unsigned char>(line[i])] = true;
+    }
+    if (filter) {
+        markPairs(seen, line, lineLength, true);
     }
 
     // Entries whose keyword occurs in the line, in table order: only these
@@ -112,15 +174,32 @@ static void decorateLine(TextWriter* out, const char* line) {
     int hitCount = 0;
     bool firstBytes[256] = {};
     for (int i = 0; i < table.count; ++i) {
-        DecorationEntry& entry = table.entries[i];
-        const char* keyword = entryText(entry);
-        entry.hit = occursIn(line, lineLength, keyword, entry.textSize - 1, present) ? 1 : 0;
-        if (entry.hit) {
+        const EntryTags& key = entryTags[i];
+        const int n = key.keywordLength;
+        bool hit;
+        if (n == 0) {
+            hit = true; // the empty string occurs in every line
+        } else if (n > lineLength || !seen.bytes[static_cast<unsigned char>(key.keyword[0])]) {
+            hit = false;
+        } else if (n == 1) {
+            hit = true;
+        } else {
+            // An absent first or last pair settles most entries of a large
+            // table without a search.
+            hit = pairSeen(seen, key.firstPair) && pairSeen(seen, key.lastPair) &&
+                  occursIn(line, lineLength, key.keyword, n);
+        }
+        table.entries[i].hit = hit ? 1 : 0;
+        if (hit) {
             hits[hitCount++] = i;
-            if (entry.textSize > 1) {
-                firstBytes[static_cast<unsigned char>(keyword[0])] = true;
+            if (n > 0) {
+                firstBytes[static_cast<unsigned char>(key.keyword[0])] = true;
             }
         }
+    }
+    if (filter) {
+        markPairs(seen, line, lineLength, false);
+        std::memset(seen.bytes, 0, sizeof seen.bytes);
     }
     debugOut("StringLen = %d\n", lineLength);
 
@@ -139,29 +218,32 @@ static void decorateLine(TextWriter* out, const char* line) {
             ++p;
             continue;
         }
-        const DecorationEntry* match = nullptr;
+        int match = -1;
         int matchLength = 0;
         for (int k = 0; k < hitCount; ++k) {
-            const DecorationEntry& entry = table.entries[hits[k]];
-            const int n = entry.textSize - 1;
-            const char* keyword = entryText(entry);
+            const EntryTags& key = entryTags[hits[k]];
+            const int n = key.keywordLength;
+            const char* keyword = key.keyword;
             if (n > 0 && n <= lineLength - p && line[p] == keyword[0] &&
-                std::memcmp(line + p + 1, keyword + 1, static_cast<size_t>(n) - 1) == 0) {
-                match = &entry;
+                (n == 1 ||
+                 (line[p + 1] == keyword[1] &&
+                  std::memcmp(line + p + 2, keyword + 2, static_cast<size_t>(n) - 2) == 0))) {
+                match = hits[k];
                 matchLength = n;
                 break;
             }
         }
-        if (match == nullptr) {
+        if (match < 0) {
             ++p;
             continue;
         }
-        debugOut("Hit[%s][%d]\n", entryText(*match), p);
+        const DecorationEntry& entry = table.entries[match];
+        debugOut("Hit[%s][%d]\n", entryText(entry), p);
         if (p > runStart) {
-            reportRun(line, runStart, p, *match);
+            reportRun(line, runStart, p, entry);
             writeText(out, line + runStart, static_cast<size_t>(p - runStart));
         }
-        writeDecoratedKeyword(out, *match);
+        writeDecoratedKeyword(out, match, matchLength);
         runStart = p + matchLength;
         p = runStart;
     }
@@ -193,6 +275,10 @@ DecorateResult decorateFileResult(const char* inputPath, const char* outputPath)
         closeTextReader(&in);
         closeTextWriter(&out);
         return DECORATE_EMPTY_INPUT;
+    }
+
+    for (int i = 0; i < decorationTable.count; ++i) {
+        buildTags(decorationTable.entries[i], entryTags[i]);
     }
 
     // The position is counted in raw bytes, so it reaches inputSize exactly at
