@@ -1,0 +1,170 @@
+// The entry editor's two dialog procedures. Fields are read with the ANSI
+// calls, so keyword and colour reach the table as code page 932 bytes, as
+// typed. Nothing is validated: the table keeps the first six bytes of the
+// colour and cuts a keyword to MAX_KEYWORD_LENGTH bytes.
+#include "ui/entry_editor.h"
+
+#include <climits>
+#include <cstdio>
+#include <cstring>
+
+#include "core/decoration_table.h"
+#include "core/diagnostics.h"
+#include "resource_ids.h"
+#include "ui/ui_state.h"
+
+// A field is read into a buffer of this size: at most 1023 bytes and a
+// terminator.
+constexpr int FIELD_BUFFER = 1024;
+
+// The check states each mode read on its latest OK.
+static uint8_t newChecks[STYLE_BOX_COUNT];
+static uint8_t renewChecks[STYLE_BOX_COUNT];
+
+// Table index of the entry Renew mode is editing.
+static int32_t editIndex;
+
+struct EntryFields {
+    char keyword[FIELD_BUFFER];
+    char colour[FIELD_BUFFER];
+    char sizeText[FIELD_BUFFER];
+    int32_t size;
+    int32_t style;
+};
+
+int32_t parseSize(const char* text) {
+    const char* p = text;
+    while (*p == ' ' || (*p >= '\t' && *p <= '\r')) {
+        ++p;
+    }
+    bool negative = false;
+    if (*p == '+' || *p == '-') {
+        negative = *p == '-';
+        ++p;
+    }
+    // Accumulated as a magnitude in 64 bits and clamped as soon as it leaves
+    // the 32-bit range, so no number of digits can overflow.
+    const long long limit = negative ? -static_cast<long long>(INT32_MIN) : INT32_MAX;
+    long long value = 0;
+    for (; *p >= '0' && *p <= '9'; ++p) {
+        value = value * 10 + (*p - '0');
+        if (value > limit) {
+            value = limit;
+        }
+    }
+    return static_cast<int32_t>(negative ? -value : value);
+}
+
+static void readField(HWND dialog, int id, char* buffer) {
+    std::memset(buffer, 0, FIELD_BUFFER);
+    GetDlgItemTextA(dialog, id, buffer, FIELD_BUFFER);
+    buffer[FIELD_BUFFER - 1] = '\0';
+}
+
+static void readFields(HWND dialog, uint8_t checks[STYLE_BOX_COUNT], EntryFields* fields) {
+    readField(dialog, IDC_KEYWORD, fields->keyword);
+    trace("[%d]:%s\n", static_cast<int>(std::strlen(fields->keyword)), fields->keyword);
+    readField(dialog, IDC_FONT_COLOUR, fields->colour);
+    readField(dialog, IDC_FONT_SIZE, fields->sizeText);
+    fields->size = parseSize(fields->sizeText);
+    fields->style = 0;
+    for (int k = 0; k < STYLE_BOX_COUNT; ++k) {
+        checks[k] = IsDlgButtonChecked(dialog, IDC_STYLE_FIRST + k) == BST_CHECKED ? 1 : 0;
+        if (checks[k] != 0) {
+            fields->style |= 1 << k;
+        }
+    }
+}
+
+// After an entry has been stored: its keyword, as the table keeps it, goes
+// to the main window's list.
+static void reportStored(const DecorationEntry& entry) {
+    trace("[%d]:%s\n", entry.textSize, entryText(entry));
+    setListText(entryText(entry));
+}
+
+static void loadEntry(HWND dialog, const DecorationEntry& entry) {
+    SetDlgItemTextA(dialog, IDC_KEYWORD, entryText(entry));
+    if (hasColour(entry)) {
+        SetDlgItemTextA(dialog, IDC_FONT_COLOUR, entry.colour);
+    }
+    if (entry.size != 0) {
+        char sizeText[16];
+        std::snprintf(sizeText, sizeof sizeText, "%d", entry.size);
+        SetDlgItemTextA(dialog, IDC_FONT_SIZE, sizeText);
+    }
+    for (int k = 0; k < STYLE_BOX_COUNT; ++k) {
+        CheckDlgButton(dialog, IDC_STYLE_FIRST + k,
+                       (entry.style & (1 << k)) != 0 ? BST_CHECKED : BST_UNCHECKED);
+    }
+}
+
+static void storeNew(HWND dialog) {
+    static EntryFields fields;
+    readFields(dialog, newChecks, &fields);
+    // The main window opens the editor only while the table has room; should
+    // it be full all the same, the editor ends as if cancelled so that the
+    // list gains no row.
+    if (!addEntry(fields.keyword, fields.colour, fields.size, fields.style)) {
+        EndDialog(dialog, IDCANCEL);
+        return;
+    }
+    reportStored(decorationTable.entries[decorationTable.count - 1]);
+    EndDialog(dialog, IDOK);
+}
+
+static void storeRenewed(HWND dialog) {
+    static EntryFields fields;
+    readFields(dialog, renewChecks, &fields);
+    if (!replaceEntry(editIndex, fields.keyword, fields.colour, fields.size, fields.style)) {
+        EndDialog(dialog, IDCANCEL);
+        return;
+    }
+    reportStored(decorationTable.entries[editIndex]);
+    EndDialog(dialog, IDOK);
+}
+
+INT_PTR CALLBACK NewEntryEditor(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+    switch (message) {
+    case WM_INITDIALOG:
+        for (int k = 0; k < STYLE_BOX_COUNT; ++k) {
+            CheckDlgButton(dialog, IDC_STYLE_FIRST + k, BST_UNCHECKED);
+        }
+        return TRUE;
+    case WM_COMMAND:
+        if (LOWORD(wParam) == IDOK) {
+            storeNew(dialog);
+        } else if (LOWORD(wParam) == IDCANCEL) {
+            EndDialog(dialog, IDCANCEL);
+        }
+        return FALSE;
+    case WM_CLOSE:
+        EndDialog(dialog, IDCANCEL);
+        return FALSE;
+    default:
+        return FALSE;
+    }
+}
+
+INT_PTR CALLBACK RenewEntryEditor(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+    switch (message) {
+    case WM_INITDIALOG:
+        editIndex = decorationTable.count - selectedRow - 1;
+        if (editIndex >= 0 && editIndex < decorationTable.count) {
+            loadEntry(dialog, decorationTable.entries[editIndex]);
+        }
+        return TRUE;
+    case WM_COMMAND:
+        if (LOWORD(wParam) == IDOK) {
+            storeRenewed(dialog);
+        } else if (LOWORD(wParam) == IDCANCEL) {
+            EndDialog(dialog, IDCANCEL);
+        }
+        return FALSE;
+    case WM_CLOSE:
+        EndDialog(dialog, IDCANCEL);
+        return FALSE;
+    default:
+        return FALSE;
+    }
+}
