@@ -23,17 +23,22 @@ DebugListener defaultDebugListener() {
 }
 
 static DebugListener debugListener = defaultDebugListener();
+static bool platformListening = false;
 
 void setDebugListener(DebugListener listener) {
     debugListener = listener;
 }
 
+void watchDebugListeners() {
+    platformListening = platformDebugOutputListening();
+}
+
 bool debugOutActive() {
-    return debugListener != nullptr;
+    return debugListener != nullptr && (debugListener != platformListener || platformListening);
 }
 
 void debugOut(const char* format, ...) {
-    if (debugListener == nullptr) {
+    if (!debugOutActive()) {
         return;
     }
     // vsnprintf cuts what does not fit and always terminates the buffer.

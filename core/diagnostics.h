@@ -26,4 +26,11 @@ using DebugListener = void (*)(const char* text);
 // the platform's debugger-output call where there is one (Windows), else none.
 void setDebugListener(DebugListener listener);
 DebugListener defaultDebugListener();
+
+// Looks again whether anyone reads the platform's debugger output. Sending a
+// line there costs far more than converting it, so nothing is formatted or
+// sent while nobody reads. Called at the start of every conversion.
+void watchDebugListeners();
+
+// True when a debugOut line would reach somebody.
 bool debugOutActive();

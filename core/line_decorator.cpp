@@ -257,6 +257,7 @@ static void decorateLine(TextWriter* out, const char* line) {
 }
 
 DecorateResult decorateFileResult(const char* inputPath, const char* outputPath) {
+    watchDebugListeners();
     TextReader in;
     TextWriter out;
     // The output is opened even when the input cannot be: an unreadable input

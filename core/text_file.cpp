@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "platform/platform.h"
+
 // 64-bit offsets on every platform: a long is 32 bits on Windows.
 #ifdef _WIN32
 #define tintmarkSeek _fseeki64
@@ -14,7 +16,7 @@
 static const unsigned char END_OF_TEXT = 0x1A;
 
 bool openTextReader(TextReader* reader, const char* path) {
-    reader->file = std::fopen(path, "rb");
+    reader->file = platformOrdinaryFileOrMissing(path) ? std::fopen(path, "rb") : nullptr;
     reader->start = 0;
     reader->length = 0;
     reader->consumed = 0;

@@ -3,8 +3,10 @@
 
 #include <cstdio>
 
-// Sends one line to the debugger-output channel; false where there is none.
+// The debugger-output channel: whether the platform has one, whether anyone
+// (a debugger or a debug-output viewer) is reading it now, and one line to it.
 bool platformDebugOutputAvailable();
+bool platformDebugOutputListening();
 void platformDebugOutput(const char* text);
 
 // True when both paths name the same existing file, or when the names are
@@ -20,3 +22,7 @@ bool platformReplaceFile(const char* source, const char* target);
 // True when the file exists and is marked read-only (no write permission
 // bits), which a save must respect even where the user could override it.
 bool platformFileReadOnly(const char* path);
+
+// False for what exists but is not an ordinary file (a directory, a pipe, a
+// device): opening a pipe for reading would wait for a writer forever.
+bool platformOrdinaryFileOrMissing(const char* path);

@@ -10,6 +10,10 @@ bool platformDebugOutputAvailable() {
     return false;
 }
 
+bool platformDebugOutputListening() {
+    return false;
+}
+
 void platformDebugOutput(const char*) {}
 
 bool platformSameFile(const char* first, const char* second) {
@@ -40,4 +44,9 @@ bool platformFileReadOnly(const char* path) {
         return false;
     }
     return (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || access(path, W_OK) != 0;
+}
+
+bool platformOrdinaryFileOrMissing(const char* path) {
+    struct stat info;
+    return stat(path, &info) != 0 || S_ISREG(info.st_mode);
 }

@@ -12,6 +12,20 @@ bool platformDebugOutputAvailable() {
     return true;
 }
 
+bool platformDebugOutputListening() {
+    if (IsDebuggerPresent()) {
+        return true;
+    }
+    // A debug-output viewer that is not a debugger reads the lines through
+    // this shared buffer; it exists only while such a viewer runs.
+    HANDLE buffer = OpenFileMappingA(FILE_MAP_READ, FALSE, "DBWIN_BUFFER");
+    if (buffer == nullptr) {
+        return false;
+    }
+    CloseHandle(buffer);
+    return true;
+}
+
 void platformDebugOutput(const char* text) {
     OutputDebugStringA(text);
 }
@@ -57,4 +71,9 @@ bool platformReplaceFile(const char* source, const char* target) {
 bool platformFileReadOnly(const char* path) {
     DWORD attributes = GetFileAttributesA(path);
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+}
+
+bool platformOrdinaryFileOrMissing(const char* path) {
+    DWORD attributes = GetFileAttributesA(path);
+    return attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }

@@ -45,5 +45,12 @@ check "page.html untouched" same_bytes 'keep\n' page.html
 check "later files still converted" same_bytes 'c\r\n<BR>' c.html
 check "settings file never written" cmp -s TintMark.dat settings.before
 
+# A named pipe or a directory is not read (a pipe would wait for a writer).
+mkfifo pipe.txt
+mkdir folder.txt
+timeout 10 "$program" pipe.txt folder.txt 2>err.txt
+check "pipe and directory refused without waiting" test $? -eq 1
+check "both named on stderr" test "$(grep -c 'cannot read' err.txt)" -eq 2
+
 echo "$failures failed"
 exit $((failures > 0))
