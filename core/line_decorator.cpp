@@ -87,18 +87,14 @@ static void buildTags(const DecorationEntry& entry, EntryTags& tags) {
     tags.keywordLength = entry.textSize > 1 ? entry.textSize - 1 : 0;
     tags.firstPair = tags.keywordLength >= 2 ? pairOf(tags.keyword) : 0;
     tags.lastPair = tags.keywordLength >= 2 ? pairOf(tags.keyword + tags.keywordLength - 2) : 0;
+    // Style bit k opens with OPEN_TAGS[k]; tags close in the reverse order.
+    static const char* const OPEN_TAGS[] = {"<B>", "<I>", "<U>", "<STRIKE>"};
+    static const char* const CLOSE_TAGS[] = {"</B>", "</I>", "</U>", "</STRIKE>"};
     int open = 0;
-    if (entry.style & STYLE_BOLD) {
-        open = appendTag(tags.open, open, "<B>");
-    }
-    if (entry.style & STYLE_ITALIC) {
-        open = appendTag(tags.open, open, "<I>");
-    }
-    if (entry.style & STYLE_UNDERLINE) {
-        open = appendTag(tags.open, open, "<U>");
-    }
-    if (entry.style & STYLE_STRIKE) {
-        open = appendTag(tags.open, open, "<STRIKE>");
+    for (int k = 0; k < 4; ++k) {
+        if (entry.style & (1 << k)) {
+            open = appendTag(tags.open, open, OPEN_TAGS[k]);
+        }
     }
     int close = 0;
     const bool colour = hasColour(entry);
@@ -117,17 +113,10 @@ static void buildTags(const DecorationEntry& entry, EntryTags& tags) {
         open = appendTag(tags.open, open, ">");
         close = appendTag(tags.close, close, "</font>");
     }
-    if (entry.style & STYLE_STRIKE) {
-        close = appendTag(tags.close, close, "</STRIKE>");
-    }
-    if (entry.style & STYLE_UNDERLINE) {
-        close = appendTag(tags.close, close, "</U>");
-    }
-    if (entry.style & STYLE_ITALIC) {
-        close = appendTag(tags.close, close, "</I>");
-    }
-    if (entry.style & STYLE_BOLD) {
-        close = appendTag(tags.close, close, "</B>");
+    for (int k = 3; k >= 0; --k) {
+        if (entry.style & (1 << k)) {
+            close = appendTag(tags.close, close, CLOSE_TAGS[k]);
+        }
     }
     tags.openLength = open;
     tags.closeLength = close;

@@ -2,18 +2,12 @@
 # End-to-end checks of the native command line on a scratch directory.
 # Usage: cli_test.sh PATH/TO/tintmark
 set -u
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 program=$(realpath "$1")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work" || exit 1
-failures=0
-
-check() { # description, then a command that must succeed
-  local what=$1
-  shift
-  if "$@"; then echo "ok: $what"; else echo "FAIL: $what"; failures=$((failures + 1)); fi
-}
-same_bytes() { cmp -s <(printf '%b' "$1") "$2"; }
+source "$here/check_lib.sh"
 
 # Two entries: "abc" bold and underlined in red at size 5; "ソ" (0x83 0x5C)
 # italic with no colour and size 0; the "<BR>" option on.
@@ -52,5 +46,4 @@ timeout 10 "$program" pipe.txt folder.txt 2>err.txt
 check "pipe and directory refused without waiting" test $? -eq 1
 check "both named on stderr" test "$(grep -c 'cannot read' err.txt)" -eq 2
 
-echo "$failures failed"
-exit $((failures > 0))
+finish

@@ -7,14 +7,7 @@ program=$(realpath "$1")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work" || exit 1
-failures=0
-
-check() {
-  local what=$1
-  shift
-  if "$@"; then echo "ok: $what"; else echo "FAIL: $what"; failures=$((failures + 1)); fi
-}
-same_bytes() { cmp -s <(printf '%b' "$1") "$2"; }
+source "$here/check_lib.sh"
 
 printf '[TntMark set file]\r\n0\r\nabc\r\n00FF00\r\n0\r\n9\r\n[TntMark set file end]\r\n' >TintMark.dat
 cp TintMark.dat settings.before
@@ -35,5 +28,4 @@ check "the last dot of the whole path names the output" same_bytes '<B><STRIKE><
 check "Shift-JIS name converted" same_bytes '<B><STRIKE><font color=#00FF00>abc</font></STRIKE></B>\r\n' 'ソ.html'
 check "settings file never written" cmp -s TintMark.dat settings.before
 
-echo "$failures failed"
-exit $((failures > 0))
+finish
