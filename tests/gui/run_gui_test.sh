@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# Runs one group of the window tests.
+#
+#   run_gui_test.sh prefix PREFIX EMULATOR
+#       makes the Wine prefix the groups share (once), with the X11 driver
+#       told not to wait for a window manager.
+#   run_gui_test.sh GROUP PREFIX EMULATOR DRIVER TINTMARK PYTHON3
+#       starts a private virtual X server, runs the driver for GROUP (and,
+#       for the drop group, the XDND drag source beside it), then ends the
+#       prefix's wineserver.
+set -euo pipefail
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+group=$1
+export WINEPREFIX=$2
+emulator=$3
+wineserver=/usr/lib/wine/wineserver
+[ -x "$wineserver" ] || wineserver=$(command -v wineserver)
+
+if [ "$group" = prefix ]; then
+  if [ ! -f "$WINEPREFIX/.tintmark-gui-ready" ]; then
+    rm -rf "$WINEPREFIX"
+    DISPLAY= $emulator reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null
+    "$wineserver" -w
+    touch "$WINEPREFIX/.tintmark-gui-ready"
+  fi
+  exit 0
+fi
+
+driver=$4
+program=$5
+python=$6
+# A fresh work directory with no '.' in its path: the drop group relies on
+# the only dots being those of its file names.
+work=$(mktemp -d /tmp/tintmarkgui-XXXXXX)
+cleanup() {
+  "$wineserver" -k 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+inner="$emulator '$driver' '$group' '$program' '$work'"
+if [ "$group" = drop ]; then
+  # The drag source waits for the driver's ready.txt, drops, then signals.
+  inner="'$python' '$here/xdnd_drop.py' '$work/drop' & source=\$!; $inner; status=\$?;
+         kill \$source 2>/dev/null; wait \$source 2>/dev/null; exit \$status"
+fi
+xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" bash -c "$inner"
