@@ -4,10 +4,10 @@
 // files byte for byte.
 //
 // Usage: gui_driver GROUP TINTMARK_EXE WORK_DIR
-// GROUP is list, editor, full or drop. WORK_DIR is a Unix path (the driver
-// runs under Wine, where it is Z:\...); each scenario gets its own
-// subdirectory. The drop group needs a drag source playing the file manager
-// (xdnd_drop.py), which the calling script runs beside it.
+// GROUP is list, editor, full or drop (or pose, for screenshots). WORK_DIR is a Unix path (the
+// driver runs under Wine, where it is Z:\...); each scenario gets its own subdirectory. The drop
+// group needs a drag source playing the file manager (xdnd_drop.py), which the calling script runs
+// beside it.
 //
 // Across processes Wine answers the ANSI text messages in UTF-16, so texts
 // are read with the W messages and turned into code page 932 bytes here.
@@ -917,6 +917,32 @@ void dropFiles() {
                "settings saved after the drops");
 }
 
+// ---------------------------------------------------------------- pose
+
+// Not a test: shows both dialogs in turn for screenshots. Writes
+// main.ready, waits for main.shot, opens the editor on the newest entry,
+// writes editor.ready, waits for editor.shot, then closes everything.
+void pose() {
+    App app;
+    std::vector<Entry> entries = abc();
+    entries.push_back({"\x90\xD4\x82\xA2", "FF0000", "5", "5"}); // 赤い
+    std::string dir = prepare("pose", settings(true, entries));
+    if (!start(app, dir)) {
+        return;
+    }
+    writeFile(dir + "\\main.ready", "");
+    check(waitUntil([&] { return fileExists(dir + "\\main.shot"); }, 60000), "main shot taken");
+    HWND editor = pressForEditor(app, ID_RENEW);
+    check(editor != nullptr, "editor opens");
+    writeFile(dir + "\\editor.ready", "");
+    check(waitUntil([&] { return fileExists(dir + "\\editor.shot"); }, 60000), "editor shot taken");
+    if (editor != nullptr) {
+        PostMessageW(editor, WM_CLOSE, 0, 0);
+        waitUntil([&] { return !IsWindow(editor); });
+    }
+    close(app);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -947,6 +973,8 @@ int main(int argc, char** argv) {
         fullTable();
     } else if (group == "drop") {
         dropFiles();
+    } else if (group == "pose") {
+        pose();
     } else {
         std::fprintf(stderr, "unknown group %s\n", group.c_str());
         return 2;

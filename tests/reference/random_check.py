@@ -1,0 +1,78 @@
+#!/usr/bin/env python3
+"""Converts random texts with random settings files through the program and
+compares every output with the model. Usage: random_check.py PROGRAM [RUNS]
+(PROGRAM may be a command with arguments, e.g. a Wine runner and the .exe)."""
+import os
+import random
+import shlex
+import subprocess
+import sys
+import tempfile
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import model  # noqa: E402
+
+ALPHABET = [b"a", b"b", b"c", b"ab", b"\r", b"\n", b"\r\n", b" ", b"\x83\x5c", b"\x83",
+            b"\x5c", b"\x1a", b"\0", b"A", b"\x96\xb3", b"<", b"%s", b"%d"]
+
+
+def random_text(rng):
+    if rng.random() < 0.1:
+        return b""
+    n = rng.choice([5, 30, 200, 2100, 5000])
+    parts = [rng.choice(ALPHABET) for _ in range(n)]
+    if rng.random() < 0.1:
+        parts.insert(rng.randrange(len(parts) + 1), b"x" * rng.randrange(2040, 2060))
+    # 0x1A and zero bytes are rarer than the rest.
+    return b"".join(p for p in parts if p not in (b"\x1a", b"\0") or rng.random() < 0.1)
+
+
+def random_settings(rng):
+    lines = [rng.choice([b"[TntMark set file]", b"x[TntMark set file]y", b"other"])]
+    lines.append(rng.choice([b"1", b"0", b"256", b"-1", b"on", b" 3"]))
+    for _ in range(rng.randrange(0, 8)):
+        kw = b"".join(rng.choice([b"a", b"b", b"ab", b"\x83", b"\x5c", b"A", b" "])
+                      for _ in range(rng.randrange(0, 4)))
+        colour = rng.choice([model.NO_COLOUR, b"FF0000", b"F00", b"", b"#123456789"])
+        lines += [kw, colour, rng.choice([b"0", b"5", b"-2", b"12pt", b"x"]),
+                  rng.choice([b"0", b"1", b"15", b"16", b"-1", b"9"])]
+    if rng.random() < 0.9:
+        lines.append(b"[TntMark set file end]")
+    eol = rng.choice([b"\r\n", b"\n"])
+    return eol.join(lines) + eol
+
+
+def main():
+    program = shlex.split(sys.argv[1])
+    runs = int(sys.argv[2]) if len(sys.argv) > 2 else 200
+    rng = random.Random(int(os.environ.get("SEED", "1")))
+    failures = 0
+    with tempfile.TemporaryDirectory() as work:
+        for run in range(runs):
+            settings = random_settings(rng)
+            texts = [random_text(rng) for _ in range(3)]
+            with open(os.path.join(work, "TintMark.dat"), "wb") as f:
+                f.write(settings)
+            names = []
+            for i, text in enumerate(texts):
+                name = "in%d.txt" % i
+                with open(os.path.join(work, name), "wb") as f:
+                    f.write(text)
+                names.append(name)
+            subprocess.run(program + names, cwd=work, stdout=subprocess.DEVNULL,
+                           stderr=subprocess.DEVNULL, timeout=60)
+            entries, line_break = model.load_settings(settings)
+            for name, text in zip(names, texts):
+                with open(os.path.join(work, name[:-3] + "html"), "rb") as f:
+                    got = f.read()
+                want = model.convert(text, entries, line_break)
+                if got != want:
+                    failures += 1
+                    print("run %d %s differs\n settings=%r\n input=%r\n want=%r\n got=%r"
+                          % (run, name, settings, text[:300], want[:300], got[:300]))
+    print("%d passed, %d failed" % (runs * 3 - failures, failures))
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
