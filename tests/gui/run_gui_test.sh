@@ -3,7 +3,8 @@
 #
 #   run_gui_test.sh prefix PREFIX EMULATOR
 #       makes the Wine prefix the groups share (once), with the X11 driver
-#       told not to wait for a window manager.
+#       told not to wait for a window manager and a stand-in for the
+#       templates' font.
 #   run_gui_test.sh GROUP PREFIX EMULATOR DRIVER TINTMARK PYTHON3
 #       starts a private virtual X server, runs the driver for GROUP (and,
 #       for the drop group, the XDND drag source beside it), then ends the
@@ -20,6 +21,10 @@ if [ "$group" = prefix ]; then
   if [ ! -f "$WINEPREFIX/.tintmark-gui-ready" ]; then
     rm -rf "$WINEPREFIX"
     DISPLAY= $emulator reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null
+    # The templates' font is not on the machine; its proportional IPA
+    # counterpart keeps the texts inside their controls as drawn.
+    DISPLAY= $emulator reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes' \
+      /v 'ＭＳ Ｐゴシック' /d IPAPGothic /f >/dev/null
     "$wineserver" -w
     touch "$WINEPREFIX/.tintmark-gui-ready"
   fi

@@ -17,11 +17,11 @@ driver=\$!
 shoot() {
   while [ ! -e "$work/pose/\$1.ready" ]; do sleep 0.1; done
   sleep 1
-  import -window root -crop "\$2" +repage "\$3"
+  import -window root -crop 800x700+0+0 +repage -trim +repage "\$2"
   touch "$work/pose/\$1.shot"
 }
-shoot main 344x422+0+0 "$root/docs/main-window.png"
-shoot editor 344x422+0+0 "$work/editor-full.png"
+shoot main "$root/docs/main-window.png"
+shoot editor "$work/editor-full.png"
 wait \$driver
 INNER
 mkdir -p "$root/docs"
