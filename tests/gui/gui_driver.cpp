@@ -315,6 +315,8 @@ void select(const App& app, int row) {
 
 void checkRows(const App& app, const std::vector<std::string>& expected, int expectedSelection,
                const char* when) {
+    // Work posted to the program shows up a moment later; sent work is done.
+    waitUntil([&] { return rows(app) == expected && selection(app) == expectedSelection; }, 3000);
     std::vector<std::string> actual = rows(app);
     std::string a, e;
     for (const std::string& r : actual) {
