@@ -124,47 +124,35 @@ static void storeRenewed(HWND dialog) {
     EndDialog(dialog, IDOK);
 }
 
+// What both modes share: OK stores through `store`; Cancel (Escape among
+// them) and the close request end with IDCANCEL, changing nothing.
+static INT_PTR editorMessage(HWND dialog, UINT message, WPARAM wParam, void (*store)(HWND)) {
+    const bool command = message == WM_COMMAND;
+    if (command && LOWORD(wParam) == IDOK) {
+        store(dialog);
+    } else if ((command && LOWORD(wParam) == IDCANCEL) || message == WM_CLOSE) {
+        EndDialog(dialog, IDCANCEL);
+    }
+    return FALSE;
+}
+
 INT_PTR CALLBACK NewEntryEditor(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
-    switch (message) {
-    case WM_INITDIALOG:
+    if (message == WM_INITDIALOG) {
         for (int k = 0; k < STYLE_BOX_COUNT; ++k) {
             CheckDlgButton(dialog, IDC_STYLE_FIRST + k, BST_UNCHECKED);
         }
         return TRUE;
-    case WM_COMMAND:
-        if (LOWORD(wParam) == IDOK) {
-            storeNew(dialog);
-        } else if (LOWORD(wParam) == IDCANCEL) {
-            EndDialog(dialog, IDCANCEL);
-        }
-        return FALSE;
-    case WM_CLOSE:
-        EndDialog(dialog, IDCANCEL);
-        return FALSE;
-    default:
-        return FALSE;
     }
+    return editorMessage(dialog, message, wParam, storeNew);
 }
 
 INT_PTR CALLBACK RenewEntryEditor(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
-    switch (message) {
-    case WM_INITDIALOG:
+    if (message == WM_INITDIALOG) {
         editIndex = decorationTable.count - selectedRow - 1;
         if (editIndex >= 0 && editIndex < decorationTable.count) {
             loadEntry(dialog, decorationTable.entries[editIndex]);
         }
         return TRUE;
-    case WM_COMMAND:
-        if (LOWORD(wParam) == IDOK) {
-            storeRenewed(dialog);
-        } else if (LOWORD(wParam) == IDCANCEL) {
-            EndDialog(dialog, IDCANCEL);
-        }
-        return FALSE;
-    case WM_CLOSE:
-        EndDialog(dialog, IDCANCEL);
-        return FALSE;
-    default:
-        return FALSE;
     }
+    return editorMessage(dialog, message, wParam, storeRenewed);
 }
