@@ -12,8 +12,37 @@ bool platformDebugOutputAvailable() {
     return true;
 }
 
+// Under Wine the debug channel "debugstr" prints every debugger-output line
+// to the terminal, so it counts as a reader when WINEDEBUG switches it on
+// ("+debugstr", "+all", "trace+debugstr"; later items override earlier).
+static bool wineDebugChannelOn() {
+    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+    if (ntdll == nullptr || GetProcAddress(ntdll, "wine_get_version") == nullptr) {
+        return false;
+    }
+    char setting[1024];
+    const DWORD length = GetEnvironmentVariableA("WINEDEBUG", setting, sizeof setting);
+    if (length == 0 || length >= sizeof setting) {
+        return length != 0; // too long to read: better to send than to lose
+    }
+    bool on = false;
+    for (char* item = setting; item != nullptr;) {
+        char* next = std::strchr(item, ',');
+        if (next != nullptr) {
+            *next++ = '\0';
+        }
+        const char* sign = std::strpbrk(item, "+-");
+        if (sign != nullptr &&
+            (std::strcmp(sign + 1, "all") == 0 || std::strcmp(sign + 1, "debugstr") == 0)) {
+            on = *sign == '+';
+        }
+        item = next;
+    }
+    return on;
+}
+
 bool platformDebugOutputListening() {
-    if (IsDebuggerPresent()) {
+    if (IsDebuggerPresent() || wineDebugChannelOn()) {
         return true;
     }
     // A debug-output viewer that is not a debugger reads the lines through
