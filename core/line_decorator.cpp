@@ -13,6 +13,10 @@ constexpr int LINE_BUFFER = 2048;
 
 static const char BREAK_TAG[] = "<BR>";
 
+// From this many entries on, a line's bytes and byte pairs are collected
+// first to rule keywords out without searching.
+constexpr int PAIR_FILTER_ENTRIES = 16;
+
 // Which bytes and which pairs of adjacent bytes occur in the current line:
 // a keyword whose first byte, first pair or last pair is absent cannot occur,
 // which settles most entries of a large table without a search.
@@ -41,26 +45,27 @@ static bool pairSeen(const LineBytes& seen, unsigned pair) {
     return (seen.pairs[pair >> 3] >> (pair & 7)) & 1;
 }
 
-// Byte-wise substring test over the first `length` bytes of the line.
-static bool occursIn(const char* line, int length, const char* keyword, int keywordLength) {
-    const char* at = line;
+// Position of the first occurrence of the keyword in bytes from .. length - 1
+// of the line, or `length` when there is none. Byte-wise, no regard to
+// double-byte characters.
+static int findFrom(const char* line, int length, int from, const char* keyword,
+                    int keywordLength) {
+    const char* at = line + from;
     const char* last = line + (length - keywordLength);
     while (at <= last) {
         at = static_cast<const char*>(
             std::memchr(at, keyword[0], static_cast<size_t>(last - at) + 1));
         if (at == nullptr) {
-            return false;
+            break;
         }
         if (std::memcmp(at + 1, keyword + 1, static_cast<size_t>(keywordLength) - 1) == 0) {
-            return true;
+            return static_cast<int>(at - line);
         }
         ++at;
     }
-    return false;
+    return length;
 }
 
-// The tags around each entry's keyword, built once per file: the table does
-// not change while a file is converted.
 // The keyword's length and its first and last byte pairs sit with them so
 // that the per-line test of a large table stays in a small, dense array.
 struct EntryTags {
@@ -148,42 +153,43 @@ static void decorateLine(TextWriter* out, const char* line) {
     // Everything stops at the first zero byte, even when more was read.
     const int lineLength = static_cast<int>(std::strlen(line));
 
+    // For a large table, which bytes and pairs the line holds rules most
+    // keywords out before any search; a small table searches at once.
     static LineBytes seen; // all zero between lines
-    const bool filter = table.count > 0;
-    for (int i = 0; filter && i < lineLength; ++i) {
-        seen.bytes[static_cast<unsigned char>(line[i])] = true;
-    }
+    const bool filter = table.count >= PAIR_FILTER_ENTRIES;
     if (filter) {
+        for (int i = 0; i < lineLength; ++i) {
+            seen.bytes[static_cast<unsigned char>(line[i])] = true;
+        }
         markPairs(seen, line, lineLength, true);
     }
 
-    // Entries whose keyword occurs in the line, in table order: only these
-    // are tried during the scan.
+    // Entries whose keyword occurs in the line, in table order, each with
+    // its first occurrence: only these take part in the scan.
     int hits[MAX_ENTRIES];
+    int next[MAX_ENTRIES];
     int hitCount = 0;
-    bool firstBytes[256] = {};
     for (int i = 0; i < table.count; ++i) {
         const EntryTags& key = entryTags[i];
         const int n = key.keywordLength;
+        int first = lineLength;
         bool hit;
         if (n == 0) {
-            hit = true; // the empty string occurs in every line
-        } else if (n > lineLength || !seen.bytes[static_cast<unsigned char>(key.keyword[0])]) {
+            hit = true; // the empty string occurs in every line, but never matches
+        } else if (n > lineLength ||
+                   (filter && (!seen.bytes[static_cast<unsigned char>(key.keyword[0])] ||
+                               (n >= 2 && (!pairSeen(seen, key.firstPair) ||
+                                           !pairSeen(seen, key.lastPair)))))) {
             hit = false;
-        } else if (n == 1) {
-            hit = true;
         } else {
-            // An absent first or last pair settles most entries of a large
-            // table without a search.
-            hit = pairSeen(seen, key.firstPair) && pairSeen(seen, key.lastPair) &&
-                  occursIn(line, lineLength, key.keyword, n);
+            first = findFrom(line, lineLength, 0, key.keyword, n);
+            hit = first < lineLength;
         }
         table.entries[i].hit = hit ? 1 : 0;
         if (hit) {
-            hits[hitCount++] = i;
-            if (n > 0) {
-                firstBytes[static_cast<unsigned char>(key.keyword[0])] = true;
-            }
+            hits[hitCount] = i;
+            next[hitCount] = first;
+            ++hitCount;
         }
     }
     if (filter) {
@@ -200,32 +206,25 @@ static void decorateLine(TextWriter* out, const char* line) {
         return;
     }
 
+    // Scanning left to right, the entry that matches at a position is the
+    // first in table order; occurrences never overlap. Each keyword's next
+    // occurrence is kept and looked for again only once the scan has passed
+    // it, so the scan jumps from match to match.
     int runStart = 0;
-    int p = 0;
-    while (p < lineLength) {
-        if (!firstBytes[static_cast<unsigned char>(line[p])]) {
-            ++p;
-            continue;
-        }
-        int match = -1;
-        int matchLength = 0;
-        for (int k = 0; k < hitCount; ++k) {
-            const EntryTags& key = entryTags[hits[k]];
-            const int n = key.keywordLength;
-            const char* keyword = key.keyword;
-            if (n > 0 && n <= lineLength - p && line[p] == keyword[0] &&
-                (n == 1 ||
-                 (line[p + 1] == keyword[1] &&
-                  std::memcmp(line + p + 2, keyword + 2, static_cast<size_t>(n) - 2) == 0))) {
-                match = hits[k];
-                matchLength = n;
-                break;
+    for (;;) {
+        int p = lineLength;
+        int k = -1;
+        for (int j = 0; j < hitCount; ++j) {
+            if (next[j] < p) { // strictly less: the lower index wins a tie
+                p = next[j];
+                k = j;
             }
         }
-        if (match < 0) {
-            ++p;
-            continue;
+        if (k < 0) {
+            break;
         }
+        const int match = hits[k];
+        const int matchLength = entryTags[match].keywordLength;
         const DecorationEntry& entry = table.entries[match];
         debugOut("Hit[%s][%d]\n", entryText(entry), p);
         if (p > runStart) {
@@ -234,7 +233,12 @@ static void decorateLine(TextWriter* out, const char* line) {
         }
         writeDecoratedKeyword(out, match, matchLength);
         runStart = p + matchLength;
-        p = runStart;
+        for (int j = 0; j < hitCount; ++j) {
+            if (next[j] < runStart) {
+                const EntryTags& key = entryTags[hits[j]];
+                next[j] = findFrom(line, lineLength, runStart, key.keyword, key.keywordLength);
+            }
+        }
     }
     // A line that ends exactly with a keyword gets nothing more, not even "<BR>".
     if (runStart < lineLength) {

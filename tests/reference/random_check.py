@@ -30,7 +30,8 @@ def random_text(rng):
 def random_settings(rng):
     lines = [rng.choice([b"[TntMark set file]", b"x[TntMark set file]y", b"other"])]
     lines.append(rng.choice([b"1", b"0", b"256", b"-1", b"on", b" 3"]))
-    for _ in range(rng.randrange(0, 8)):
+    # Large tables take another path through the keyword test.
+    for _ in range(rng.choice([rng.randrange(0, 8), rng.randrange(16, 40)])):
         kw = b"".join(rng.choice([b"a", b"b", b"ab", b"\x83", b"\x5c", b"A", b" "])
                       for _ in range(rng.randrange(0, 4)))
         colour = rng.choice([model.NO_COLOUR, b"FF0000", b"F00", b"", b"#123456789"])
