@@ -66,9 +66,11 @@ static int findFrom(const char* line, int length, int from, const char* keyword,
     return length;
 }
 
-// The keyword's length and its first and last byte pairs sit with them so
-// that the per-line test of a large table stays in a small, dense array.
-struct EntryTags {
+// Each entry as the decorator uses it, built once per file (the table does
+// not change while a file is converted): its keyword with length and first
+// and last byte pairs, kept together so that the per-line test of a large
+// table stays in a small, dense array, and its opening and closing tags.
+struct PreparedEntry {
     const char* keyword;
     int keywordLength;
     unsigned firstPair;
@@ -79,7 +81,7 @@ struct EntryTags {
     char close[32]; // "</font></STRIKE></U></I></B>"
 };
 
-static EntryTags entryTags[MAX_ENTRIES];
+static PreparedEntry preparedEntries[MAX_ENTRIES];
 
 static int appendTag(char* to, int at, const char* tag) {
     const size_t length = std::strlen(tag);
@@ -87,7 +89,7 @@ static int appendTag(char* to, int at, const char* tag) {
     return at + static_cast<int>(length);
 }
 
-static void buildTags(const DecorationEntry& entry, EntryTags& tags) {
+static void prepareEntry(const DecorationEntry& entry, PreparedEntry& tags) {
     tags.keyword = entryText(entry);
     tags.keywordLength = entry.textSize > 1 ? entry.textSize - 1 : 0;
     tags.firstPair = tags.keywordLength >= 2 ? pairOf(tags.keyword) : 0;
@@ -127,11 +129,10 @@ static void buildTags(const DecorationEntry& entry, EntryTags& tags) {
     tags.closeLength = close;
 }
 
-static void writeDecoratedKeyword(TextWriter* out, int index, int keywordLength) {
-    const EntryTags& tags = entryTags[index];
-    writeText(out, tags.open, static_cast<size_t>(tags.openLength));
-    writeText(out, tags.keyword, static_cast<size_t>(keywordLength));
-    writeText(out, tags.close, static_cast<size_t>(tags.closeLength));
+static void writeDecoratedKeyword(TextWriter* out, const PreparedEntry& prepared) {
+    writeText(out, prepared.open, static_cast<size_t>(prepared.openLength));
+    writeText(out, prepared.keyword, static_cast<size_t>(prepared.keywordLength));
+    writeText(out, prepared.close, static_cast<size_t>(prepared.closeLength));
 }
 
 // Diagnostics for a plain run about to be written before a keyword.
@@ -170,7 +171,7 @@ static void decorateLine(TextWriter* out, const char* line) {
     int next[MAX_ENTRIES];
     int hitCount = 0;
     for (int i = 0; i < table.count; ++i) {
-        const EntryTags& key = entryTags[i];
+        const PreparedEntry& key = preparedEntries[i];
         const int n = key.keywordLength;
         int first = lineLength;
         bool hit;
@@ -224,18 +225,18 @@ static void decorateLine(TextWriter* out, const char* line) {
             break;
         }
         const int match = hits[k];
-        const int matchLength = entryTags[match].keywordLength;
+        const int matchLength = preparedEntries[match].keywordLength;
         const DecorationEntry& entry = table.entries[match];
         debugOut("Hit[%s][%d]\n", entryText(entry), p);
         if (p > runStart) {
             reportRun(line, runStart, p, entry);
             writeText(out, line + runStart, static_cast<size_t>(p - runStart));
         }
-        writeDecoratedKeyword(out, match, matchLength);
+        writeDecoratedKeyword(out, preparedEntries[match]);
         runStart = p + matchLength;
         for (int j = 0; j < hitCount; ++j) {
             if (next[j] < runStart) {
-                const EntryTags& key = entryTags[hits[j]];
+                const PreparedEntry& key = preparedEntries[hits[j]];
                 next[j] = findFrom(line, lineLength, runStart, key.keyword, key.keywordLength);
             }
         }
@@ -272,7 +273,7 @@ DecorateResult decorateFileResult(const char* inputPath, const char* outputPath)
     }
 
     for (int i = 0; i < decorationTable.count; ++i) {
-        buildTags(decorationTable.entries[i], entryTags[i]);
+        prepareEntry(decorationTable.entries[i], preparedEntries[i]);
     }
 
     // The position is counted in raw bytes, so it reaches inputSize exactly at

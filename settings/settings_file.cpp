@@ -163,7 +163,6 @@ bool saveSettings() {
 
     bool ok = flushTextWriter(&out) && (direct || platformSyncFile(file));
     ok = std::fclose(file) == 0 && ok;
-    out.file = nullptr;
     if (direct) {
         return ok;
     }
