@@ -1,0 +1,8 @@
+// The line algorithm written the plain way: every entry searched in every
+// line, every hit entry tried at every position. Slow, but short enough to
+// check by eye; the fast decorator must give the same bytes.
+#pragma once
+
+// Converts inputPath into outputPath with the current decoration table.
+// Returns true when the input was read to its end.
+bool referenceDecorateFile(const char* inputPath, const char* outputPath);
