@@ -9,6 +9,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config clang-format
   libgtest-dev libgmock-dev libbenchmark-dev
+  clang-14 libclang-rt-14-dev llvm-14 valgrind time
 )
 if [ "${1:-all}" != native ]; then
   packages+=(
