@@ -3,6 +3,7 @@
 // directory, and says on stderr what it skipped.
 #include <cstdio>
 
+#include "core/decoration_table.h"
 #include "core/file_batch.h"
 #include "settings/settings_file.h"
 
@@ -20,5 +21,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     loadSettings();
-    return convertFiles(argc - 1, argv + 1, reportSkipped) ? 0 : 1;
+    const bool allConverted = convertFiles(argc - 1, argv + 1, reportSkipped);
+    // Nothing is saved in this mode, so the keyword copies are released here.
+    releaseKeywords();
+    return allConverted ? 0 : 1;
 }
