@@ -1,0 +1,258 @@
+#!/usr/bin/env bash
+# Times the converter against the plain line algorithm (the reference
+# converter) and against a plain block copy of the same input, on a seeded
+# corpus with tables of 50 and 512 entries, and checks the figures against
+# the converter's targets. Also measures the converter's peak memory, and its
+# time on a much larger input to show time grows linearly with size.
+#
+#   bench/run_bench.sh [--size SIZE] [--big-size SIZE] [--reps N] [--ref-reps N]
+#                      [--big-reps N] [--seed N] [--keep]
+#
+# SIZE is bytes or a number with K, M or G (binary units). Defaults: --size
+# 64M, --big-size 512M (0 skips the large run), --reps 5 (converter and copy),
+# --ref-reps 1 (the reference is slow: about a minute with 512 entries on
+# 64 MiB), --big-reps 1, --seed 1. Scratch files go under $TMPDIR (or /tmp)
+# and are removed at the end unless --keep is given. Exits 0 when every check
+# passes, 1 when one fails, 2 on a usage or build error.
+set -euo pipefail
+export LC_ALL=C # a dot in $EPOCHREALTIME and in awk's numbers
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+size=64M
+big_size=512M
+reps=5
+ref_reps=1
+big_reps=1
+seed=1
+keep=0
+
+usage() {
+  sed -n 's/^#   //p' "${BASH_SOURCE[0]}" >&2
+  exit 2
+}
+
+while (($#)); do
+  case $1 in
+  --size | --big-size | --reps | --ref-reps | --big-reps | --seed)
+    (($# >= 2)) || usage
+    case $1 in
+    --size) size=$2 ;;
+    --big-size) big_size=$2 ;;
+    --reps) reps=$2 ;;
+    --ref-reps) ref_reps=$2 ;;
+    --big-reps) big_reps=$2 ;;
+    --seed) seed=$2 ;;
+    esac
+    shift 2
+    ;;
+  --keep) keep=1 && shift ;;
+  *) usage ;;
+  esac
+done
+for n in "$reps" "$ref_reps" "$big_reps"; do
+  [[ $n =~ ^[1-9][0-9]*$ ]] || usage
+done
+[[ $seed =~ ^[0-9]+$ ]] || usage
+
+progress() { echo ">> $*" >&2; }
+die() {
+  echo "run_bench.sh: $*" >&2
+  exit 2
+}
+
+# --- build -----------------------------------------------------------------
+build=$root/build/native
+progress "building the native Release preset"
+if ! build_log=$(cd "$root" && cmake --preset native 2>&1 &&
+  cmake --build --preset native --target tintmark tintmark_reference_cli tintmark_corpus \
+    tintmark_copy 2>&1); then
+  echo "$build_log" >&2
+  die "build failed"
+fi
+converter=$build/tintmark
+reference=$build/tests/tintmark_reference
+corpus_tool=$build/bench/tintmark_corpus
+copy_tool=$build/bench/tintmark_copy
+
+scratch=$(mktemp -d "${TMPDIR:-/tmp}/tintmark-bench.XXXXXX")
+cleanup() {
+  if ((keep)); then
+    echo "scratch files kept in $scratch" >&2
+  else
+    rm -rf "$scratch"
+  fi
+}
+trap cleanup EXIT
+
+# --- helpers ---------------------------------------------------------------
+# run_in DIR COMMAND...: runs quietly in DIR; a failure ends the benchmark.
+run_in() {
+  local dir=$1
+  shift
+  (cd "$dir" && "$@" >/dev/null) || die "failed in $dir: $*"
+}
+
+# seconds DIR COMMAND...: wall-clock seconds of one run.
+seconds() {
+  local start=$EPOCHREALTIME
+  run_in "$@"
+  local end=$EPOCHREALTIME
+  awk -v a="$start" -v b="$end" 'BEGIN { printf "%.6f\n", b - a }'
+}
+
+# peak_kib DIR COMMAND...: maximum resident set size of one run, in KiB.
+peak_kib() {
+  local dir=$1
+  shift
+  (cd "$dir" && /usr/bin/time -f %M -o "$scratch/rss" "$@" >/dev/null) ||
+    die "failed in $dir: $*"
+  tail -n 1 "$scratch/rss"
+}
+
+median() {
+  printf '%s\n' "$@" | sort -g |
+    awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
+}
+
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f\n", a / b }'; }
+
+failed=0
+# check NAME VALUE OP LIMIT UNIT: one line of the verdict table.
+check() {
+  local verdict
+  if awk -v v="$2" -v l="$4" -v op="$3" \
+    'BEGIN { exit !((op == "<=" && v <= l) || (op == ">=" && v >= l) || (op == "<" && v < l)) }'; then
+    verdict=PASS
+  else
+    verdict=FAIL
+    failed=$((failed + 1))
+  fi
+  printf '  %-40s %12s  %-12s %s\n' "$1" "$2$5" "$3 $4$5" "$verdict"
+}
+
+# --- corpus and tables -----------------------------------------------------
+mkdir "$scratch/t50" "$scratch/t512"
+progress "generating a $size corpus and the tables of 50 and 512 entries"
+corpus_note=$("$corpus_tool" --seed "$seed" --size "$size" --text "$scratch/corpus.txt" \
+  --table 50 "$scratch/t50/TintMark.dat" --table 512 "$scratch/t512/TintMark.dat" 2>&1) ||
+  die "$corpus_note"
+bytes=$(stat -c %s "$scratch/corpus.txt")
+lines=$(sed -n 's/.*bytes, \([0-9]*\) lines.*/\1/p' <<<"$corpus_note")
+per_line=$(sed -n 's/.*lines, \([0-9.]*\) keywords.*/\1/p' <<<"$corpus_note")
+mib=$(awk -v b="$bytes" 'BEGIN { printf "%g", b / 1048576 }')
+# The converter reads TintMark.dat from its current directory and writes
+# corpus.html beside its input: one directory per table, the input linked in.
+for t in 50 512; do
+  ln "$scratch/corpus.txt" "$scratch/t$t/corpus.txt" 2>/dev/null ||
+    cp "$scratch/corpus.txt" "$scratch/t$t/corpus.txt"
+done
+
+# --- timings ---------------------------------------------------------------
+progress "warming the page cache and measuring peak memory"
+cat "$scratch/corpus.txt" >/dev/null
+run_in "$scratch" "$copy_tool" corpus.txt copy.txt
+declare -A rss
+for t in 50 512; do
+  rss[$t]=$(peak_kib "$scratch/t$t" "$converter" corpus.txt)
+done
+
+progress "timing the converter (50 and 512 entries) and the copy, $reps runs each"
+copy_times=() conv50_times=() conv512_times=()
+for ((i = 0; i < reps; i++)); do
+  # Interleaved, so a change in the machine's load touches all three alike.
+  copy_times+=("$(seconds "$scratch" "$copy_tool" corpus.txt copy.txt)")
+  conv50_times+=("$(seconds "$scratch/t50" "$converter" corpus.txt)")
+  conv512_times+=("$(seconds "$scratch/t512" "$converter" corpus.txt)")
+done
+copy_s=$(median "${copy_times[@]}")
+conv50_s=$(median "${conv50_times[@]}")
+conv512_s=$(median "${conv512_times[@]}")
+
+declare -A ref_s same out_bytes
+for t in 50 512; do
+  progress "timing the reference converter, $t entries, $ref_reps run(s)"
+  ref_times=()
+  for ((i = 0; i < ref_reps; i++)); do
+    ref_times+=("$(seconds "$scratch/t$t" "$reference" corpus.txt reference.html)")
+  done
+  ref_s[$t]=$(median "${ref_times[@]}")
+  if cmp -s "$scratch/t$t/corpus.html" "$scratch/t$t/reference.html"; then
+    same[$t]=yes
+  else
+    same[$t]=NO
+  fi
+  out_bytes[$t]=$(stat -c %s "$scratch/t$t/corpus.html")
+  rm -f "$scratch/t$t/reference.html"
+done
+rm -f "$scratch"/t*/corpus.html "$scratch/copy.txt"
+
+if [[ $big_size != 0 ]]; then
+  mkdir "$scratch/big"
+  cp "$scratch/t512/TintMark.dat" "$scratch/big/"
+  progress "generating a $big_size corpus; converter only, 512 entries"
+  big_note=$("$corpus_tool" --seed "$seed" --size "$big_size" --text "$scratch/big/corpus.txt" \
+    2>&1) || die "$big_note"
+  big_bytes=$(stat -c %s "$scratch/big/corpus.txt")
+  big_mib=$(awk -v b="$big_bytes" 'BEGIN { printf "%g", b / 1048576 }')
+  cat "$scratch/big/corpus.txt" >/dev/null
+  big_rss=$(peak_kib "$scratch/big" "$converter" corpus.txt)
+  big_times=()
+  for ((i = 0; i < big_reps; i++)); do
+    big_times+=("$(seconds "$scratch/big" "$converter" corpus.txt)")
+  done
+  big_s=$(median "${big_times[@]}")
+  rm -rf "$scratch/big"
+fi
+
+# --- report ----------------------------------------------------------------
+rate() { awk -v b="$1" -v s="$2" 'BEGIN { printf "%.0f", b / 1048576 / s }'; }
+echo
+echo "TintMark conversion benchmark"
+echo "  corpus: $mib MiB ($bytes bytes, $lines lines, $per_line keywords a line, seed $seed);" \
+  "tables of 50 and 512 entries, <BR> on"
+echo "  medians of $reps runs (converter, copy) and of $ref_reps run(s) of the slow reference"
+echo "  output: $(ratio "${out_bytes[50]}" "$bytes")x the input's size with 50 entries," \
+  "$(ratio "${out_bytes[512]}" "$bytes")x with 512"
+echo
+printf '  %-30s %10s %8s\n' "" seconds MiB/s
+printf '  %-30s %10.3f %8s\n' "block copy" "$copy_s" "$(rate "$bytes" "$copy_s")"
+printf '  %-30s %10.3f %8s\n' "converter, 50 entries" "$conv50_s" "$(rate "$bytes" "$conv50_s")"
+printf '  %-30s %10.3f %8s\n' "converter, 512 entries" "$conv512_s" "$(rate "$bytes" "$conv512_s")"
+printf '  %-30s %10.3f %8s\n' "reference, 50 entries" "${ref_s[50]}" "$(rate "$bytes" "${ref_s[50]}")"
+printf '  %-30s %10.3f %8s\n' "reference, 512 entries" "${ref_s[512]}" \
+  "$(rate "$bytes" "${ref_s[512]}")"
+if [[ $big_size != 0 ]]; then
+  printf '  %-30s %10.3f %8s\n' "converter, 512 entries, $big_mib MiB" "$big_s" \
+    "$(rate "$big_bytes" "$big_s")"
+fi
+echo
+printf '  %-40s %12s  %-12s %s\n' check value target result
+check "reference / converter, 50 entries" "$(ratio "${ref_s[50]}" "$conv50_s")" ">=" 15 x
+check "reference / converter, 512 entries" "$(ratio "${ref_s[512]}" "$conv512_s")" ">=" 50 x
+check "converter / copy, 50 entries" "$(ratio "$conv50_s" "$copy_s")" "<=" 4 x
+check "converter / copy, 512 entries" "$(ratio "$conv512_s" "$copy_s")" "<=" 4 x
+check "converter 512 / 50 entries" "$(ratio "$conv512_s" "$conv50_s")" "<=" 1.3 x
+check "peak memory, $mib MiB, 50 entries" "${rss[50]}" "<" 8192 " KiB"
+check "peak memory, $mib MiB, 512 entries" "${rss[512]}" "<" 8192 " KiB"
+if [[ $big_size != 0 ]]; then
+  check "peak memory, $big_mib MiB, 512 entries" "$big_rss" "<" 8192 " KiB"
+  # Linear time: the large input costs no more per byte than the small one
+  # (a quarter's margin for noise).
+  check "time per byte, $big_mib / $mib MiB" \
+    "$(awk -v a="$big_s" -v ab="$big_bytes" -v b="$conv512_s" -v bb="$bytes" \
+      'BEGIN { printf "%.2f", (a / ab) / (b / bb) }')" "<=" 1.25 x
+fi
+for t in 50 512; do
+  if [[ ${same[$t]} == yes ]]; then
+    printf '  %-40s %12s  %-12s %s\n' "output = reference output, $t entries" identical "" PASS
+  else
+    printf '  %-40s %12s  %-12s %s\n' "output = reference output, $t entries" differs "" FAIL
+    failed=$((failed + 1))
+  fi
+done
+echo
+if ((failed)); then
+  echo "$failed check(s) failed"
+  exit 1
+fi
+echo "all checks passed"
