@@ -1,8 +1,10 @@
 #include "settings/settings_file.h"
 
 #include <cctype>
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "core/decoration_table.h"
@@ -140,19 +142,77 @@ static void writeSettings(TextWriter* out) {
     writeLine(out, END_MARKER);
 }
 
+// The whole of the file at `path` in a heap block the caller frees, for
+// writing back if an in-place save fails. A missing file gives true with no
+// block; a file that cannot be read or held gives false.
+static bool keepOldBytes(const char* path, char** bytes, size_t* length) {
+    *bytes = nullptr;
+    *length = 0;
+    FILE* file = std::fopen(path, "rb");
+    if (file == nullptr) {
+        return errno == ENOENT;
+    }
+    size_t capacity = 0;
+    bool ok = true;
+    for (;;) {
+        if (*length == capacity) {
+            capacity = capacity == 0 ? 4096 : capacity * 2;
+            char* larger = static_cast<char*>(std::realloc(*bytes, capacity));
+            if (larger == nullptr) {
+                ok = false;
+                break;
+            }
+            *bytes = larger;
+        }
+        const size_t got = std::fread(*bytes + *length, 1, capacity - *length, file);
+        *length += got;
+        if (got == 0) {
+            ok = std::ferror(file) == 0;
+            break;
+        }
+    }
+    std::fclose(file);
+    if (!ok) {
+        std::free(*bytes);
+        *bytes = nullptr;
+    }
+    return ok;
+}
+
+static void writeBack(const char* bytes, size_t length) {
+    FILE* file = std::fopen(SETTINGS_FILE_NAME, "wb");
+    if (file != nullptr) {
+        std::fwrite(bytes, 1, length, file);
+        std::fclose(file);
+    }
+}
+
 bool saveSettings() {
     // A file the user marked read-only is left as it is.
     if (platformFileReadOnly(SETTINGS_FILE_NAME)) {
         return false;
     }
     bool direct = false;
-    FILE* file = std::fopen(SETTINGS_TEMP_NAME, "wb");
+    char* oldBytes = nullptr;
+    size_t oldLength = 0;
+    // Only ordinary files are opened: opening a pipe would wait for a
+    // reader or writer forever.
+    FILE* file = platformOrdinaryFileOrMissing(SETTINGS_TEMP_NAME)
+                     ? std::fopen(SETTINGS_TEMP_NAME, "wb")
+                     : nullptr;
     if (file == nullptr) {
         // No new file can be made here, but the old one may still be
-        // writable in place.
+        // writable in place. Its bytes are kept first, to be put back if the
+        // new ones cannot all be written; an old file that cannot be kept is
+        // not overwritten.
+        if (!platformOrdinaryFileOrMissing(SETTINGS_FILE_NAME) ||
+            !keepOldBytes(SETTINGS_FILE_NAME, &oldBytes, &oldLength)) {
+            return false;
+        }
         file = std::fopen(SETTINGS_FILE_NAME, "wb");
         direct = true;
         if (file == nullptr) {
+            std::free(oldBytes);
             return false;
         }
     }
@@ -164,6 +224,10 @@ bool saveSettings() {
     bool ok = flushTextWriter(&out) && (direct || platformSyncFile(file));
     ok = std::fclose(file) == 0 && ok;
     if (direct) {
+        if (!ok && oldBytes != nullptr) {
+            writeBack(oldBytes, oldLength);
+        }
+        std::free(oldBytes);
         return ok;
     }
     if (!ok || !platformReplaceFile(SETTINGS_TEMP_NAME, SETTINGS_FILE_NAME)) {

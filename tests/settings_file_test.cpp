@@ -204,6 +204,34 @@ TEST_F(SettingsFileTest, FullDiskKeepsTheOldFile) {
     EXPECT_FALSE(fileExists("TintMark.dat.tmp"));
 }
 
+TEST_F(SettingsFileTest, FullDiskWhileWritingInPlaceKeepsTheOldFile) {
+    const std::string old = START + "0\r\nold\r\nC\r\n0\r\n0\r\n" + END;
+    writeFile(SETTINGS_FILE_NAME, old);
+    std::filesystem::create_directory("TintMark.dat.tmp"); // forces the in-place write
+    for (int i = 0; i < 200; ++i) {
+        addEntry(("keyword number " + std::to_string(i)).c_str(), "ABCDEF", i, 0);
+    }
+    EXPECT_FALSE(saveInChild([] {
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{100, 100};
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }));
+    EXPECT_EQ(readFile(SETTINGS_FILE_NAME), old);
+}
+
+TEST_F(SettingsFileTest, PipesInTheWayAreNeverOpened) {
+    // A pipe where the temporary file goes: the file is written in place.
+    ASSERT_EQ(mkfifo("TintMark.dat.tmp", 0600), 0);
+    addEntry("k", "", 0, 0);
+    EXPECT_TRUE(saveInChild([] { alarm(10); }));
+    EXPECT_EQ(readFile(SETTINGS_FILE_NAME),
+              START + "0\r\nk\r\n" + NO_COLOUR_BYTES + "\r\n0\r\n0\r\n" + END);
+    // A pipe as the settings file as well: nothing can be saved.
+    std::filesystem::remove(SETTINGS_FILE_NAME);
+    ASSERT_EQ(mkfifo(SETTINGS_FILE_NAME, 0600), 0);
+    EXPECT_FALSE(saveInChild([] { alarm(10); }));
+}
+
 TEST_F(SettingsFileTest, UnwritableDirectoryKeepsTheOldFile) {
     const std::string old = START + "1\r\nold\r\nC\r\n0\r\n0\r\n" + END;
     writeFile(SETTINGS_FILE_NAME, old);
