@@ -1,0 +1,92 @@
+#!/usr/bin/env bash
+# The native command line under faults and hostile inputs: outputs that fail
+# while being written, inputs that are not ordinary readable files, settings
+# that are not a file. A hang fails through `timeout` instead of blocking.
+# Usage: cli_fault_test.sh PATH/TO/tintmark
+set -u
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+program=$(realpath "$1")
+work=$(mktemp -d)
+trap 'chmod -R u+rwx "$work"; rm -rf "$work"' EXIT
+cd "$work" || exit 1
+source "$here/check_lib.sh"
+
+run() { timeout 10 "$program" "$@" 2>err.txt; }
+# The input was reported unreadable and left an empty output behind.
+unreadable() { grep -q "^tintmark: $1: cannot read the input" err.txt && same_bytes '' "${1%.*}.html"; }
+
+printf '[TntMark set file]\r\n0\r\nabc\r\nFF0000\r\n0\r\n1\r\n[TntMark set file end]\r\n' >TintMark.dat
+cp TintMark.dat settings.before
+
+# --- An output that fails while being written.
+# About 200 KiB of output against a 16 KiB file size limit; SIGXFSZ ignored,
+# so the writes fail instead of ending the process.
+for i in $(seq 4000); do printf 'line %d abc and some plain text\n' "$i"; done >big.txt
+cp big.txt big.before
+printf 'abc\n' >small.txt
+(
+  trap '' XFSZ
+  ulimit -f 16
+  exec timeout 10 "$program" big.txt small.txt
+) 2>err.txt
+check "file size limit: exits 1" test $? -eq 1
+check "file size limit: big.txt named" grep -q '^tintmark: big.txt: cannot write the output' err.txt
+check "file size limit: only big.txt named" test "$(wc -l <err.txt)" -eq 1
+check "file size limit: input intact" cmp -s big.txt big.before
+check "file size limit: settings intact" cmp -s TintMark.dat settings.before
+check "file size limit: the next file still converted" \
+  same_bytes '<B><font color=#FF0000>abc</font></B>\r\n' small.html
+
+# A full device: opening works, writing does not.
+if [ -c /dev/full ]; then
+  printf 'abc\n' >full.txt
+  ln -s /dev/full full.html
+  run full.txt
+  check "full device: exits 1" test $? -eq 1
+  check "full device: named" grep -q '^tintmark: full.txt: cannot write the output' err.txt
+  check "full device: input intact" same_bytes 'abc\n' full.txt
+fi
+
+# --- Inputs that are not ordinary files. Devices by their own names have no
+# '.' and so no output name; through a link with an extension they are opened.
+mkdir folder.txt
+mkfifo pipe.txt
+ln -s /dev/zero zero.txt
+ln -s /dev/null null.txt
+run /dev/zero /dev/null zero.txt null.txt folder.txt pipe.txt
+check "special inputs: exits 1 without waiting" test $? -eq 1
+check "special inputs: one line each" test "$(wc -l <err.txt)" -eq 6
+check "/dev/zero by name: no output name" grep -q "^tintmark: /dev/zero: no '.'" err.txt
+check "/dev/null by name: no output name" grep -q "^tintmark: /dev/null: no '.'" err.txt
+for name in zero.txt null.txt folder.txt pipe.txt; do
+  check "$name: unreadable, empty output" unreadable $name
+done
+
+# An unreadable file, read by an ordinary user (root reads anything).
+printf 'secret abc\n' >locked.txt
+chmod 000 locked.txt
+if [ "$(id -u)" -eq 0 ]; then
+  chmod 777 "$work"
+  as_user=(setpriv --reuid=65534 --regid=65534 --clear-groups)
+else
+  as_user=()
+fi
+timeout 10 "${as_user[@]}" "$program" locked.txt 2>err.txt
+check "unreadable file: exits 1" test $? -eq 1
+check "unreadable file: named, empty output" unreadable locked.txt
+chmod 600 locked.txt
+check "unreadable file: untouched" same_bytes 'secret abc\n' locked.txt
+
+# --- Settings that are not a file: no entries, nothing waits, nothing written.
+printf 'abc\n' >plain.txt
+for kind in pipe directory; do
+  rm -f TintMark.dat
+  if [ $kind = pipe ]; then mkfifo TintMark.dat; else mkdir TintMark.dat; fi
+  run plain.txt
+  check "settings $kind: converts with no entries" test $? -eq 0
+  check "settings $kind: plain copy" same_bytes 'abc\r\n' plain.html
+  check "settings $kind: still a $kind" test -${kind:0:1} TintMark.dat
+  rm -rf TintMark.dat
+done
+
+finish
