@@ -136,6 +136,10 @@ TEST_F(SettingsFileTest, MissingForeignOrShortFilesGiveWhatCouldBeRead) {
     EXPECT_STREQ(decorationTable.entries[0].colour, "#12345");
     EXPECT_EQ(decorationTable.entries[0].size, 12);
     EXPECT_EQ(decorationTable.entries[0].style, 0);
+    // Numbers beyond 32 bits are held to the range, not wrapped.
+    EXPECT_EQ(load(START + "0\r\nk\r\nC\r\n99999999999\r\n-99999999999\r\n" + END), 1);
+    EXPECT_EQ(decorationTable.entries[0].size, INT32_MAX);
+    EXPECT_EQ(decorationTable.entries[0].style, INT32_MIN);
 }
 
 TEST_F(SettingsFileTest, LongLinesAndExtraEntriesDoNotShiftTheRest) {
