@@ -69,7 +69,9 @@ void decorateLine(char* line) {
             const DecorationEntry& entry = table.entries[i];
             const int n = entry.textSize - 1;
             const char* keyword = entryText(entry);
-            if (entry.hit && n > 0 && line[p] == keyword[0] &&
+            // A keyword running past the line's end cannot match there; the
+            // bound also keeps the comparison inside the line buffer.
+            if (entry.hit && n > 0 && p + n <= lineLength && line[p] == keyword[0] &&
                 std::memcmp(line + p + 1, keyword + 1, static_cast<size_t>(n - 1)) == 0) {
                 matched = i;
             }
