@@ -1,5 +1,6 @@
 #include "core/line_decorator.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
@@ -7,289 +8,422 @@
 #include "core/diagnostics.h"
 #include "core/text_file.h"
 
-// A read takes at most LINE_BUFFER - 1 bytes: longer lines arrive in pieces,
+// A read takes at most PIECE_LENGTH bytes: longer lines arrive in pieces,
 // each decorated as a line of its own.
-constexpr int LINE_BUFFER = 2048;
+constexpr int PIECE_LENGTH = 2047;
 
 static const char BREAK_TAG[] = "<BR>";
 
-// From this many entries on, a line's bytes and byte pairs are collected
-// first to rule keywords out without searching.
-constexpr int PAIR_FILTER_ENTRIES = 16;
+// ---------------------------------------------------------------------------
+// Each entry as written out, built once per conversion (the table does not
+// change while a file is converted): the whole decorated keyword, opening
+// tags, keyword and closing tags, in one piece of text.
 
-// Which bytes and which pairs of adjacent bytes occur in the current line:
-// a keyword whose first byte, first pair or last pair is absent cannot occur,
-// which settles most entries of a large table without a search.
-struct LineBytes {
-    bool bytes[256];
-    unsigned char pairs[65536 / 8];
-};
+// "<B><I><U><STRIKE><font color=#RRGGBB size=-2147483648>" and
+// "</font></STRIKE></U></I></B>" around a keyword of at most 511 bytes.
+// Padded so that the text can be copied in whole blocks.
+constexpr int DECORATED_CAPACITY = 64 + MAX_KEYWORD_LENGTH + 32 + SHORT_COPY_BLOCK;
 
-static unsigned pairOf(const char* at) {
-    return static_cast<unsigned>(static_cast<unsigned char>(at[0])) << 8 |
-           static_cast<unsigned char>(at[1]);
-}
-
-static void markPairs(LineBytes& seen, const char* line, int length, bool set) {
-    for (int i = 0; i + 1 < length; ++i) {
-        const unsigned pair = pairOf(line + i);
-        if (set) {
-            seen.pairs[pair >> 3] |= static_cast<unsigned char>(1u << (pair & 7));
-        } else {
-            seen.pairs[pair >> 3] = 0;
-        }
-    }
-}
-
-static bool pairSeen(const LineBytes& seen, unsigned pair) {
-    return (seen.pairs[pair >> 3] >> (pair & 7)) & 1;
-}
-
-// Position of the first occurrence of the keyword in bytes from .. length - 1
-// of the line, or `length` when there is none. Byte-wise, no regard to
-// double-byte characters.
-static int findFrom(const char* line, int length, int from, const char* keyword,
-                    int keywordLength) {
-    const char* at = line + from;
-    const char* last = line + (length - keywordLength);
-    while (at <= last) {
-        at = static_cast<const char*>(
-            std::memchr(at, keyword[0], static_cast<size_t>(last - at) + 1));
-        if (at == nullptr) {
-            break;
-        }
-        if (std::memcmp(at + 1, keyword + 1, static_cast<size_t>(keywordLength) - 1) == 0) {
-            return static_cast<int>(at - line);
-        }
-        ++at;
-    }
-    return length;
-}
-
-// Each entry as the decorator uses it, built once per file (the table does
-// not change while a file is converted): its keyword with length and first
-// and last byte pairs, kept together so that the per-line test of a large
-// table stays in a small, dense array, and its opening and closing tags.
 struct PreparedEntry {
-    const char* keyword;
+    bool newlineInside; // the keyword holds an LF, which goes out as CR LF
     int keywordLength;
-    unsigned firstPair;
-    unsigned lastPair;
-    int openLength;
-    int closeLength;
-    char open[64];  // "<B><I><U><STRIKE><font color=#RRGGBB size=-2147483648>"
-    char close[32]; // "</font></STRIKE></U></I></B>"
+    int decoratedLength;
+    char decorated[DECORATED_CAPACITY];
 };
 
 static PreparedEntry preparedEntries[MAX_ENTRIES];
 
-static int appendTag(char* to, int at, const char* tag) {
-    const size_t length = std::strlen(tag);
-    std::memcpy(to + at, tag, length);
-    return at + static_cast<int>(length);
+static int appendText(char* to, int at, const char* text, int length) {
+    std::memcpy(to + at, text, static_cast<size_t>(length));
+    return at + length;
 }
 
-static void prepareEntry(const DecorationEntry& entry, PreparedEntry& tags) {
-    tags.keyword = entryText(entry);
-    tags.keywordLength = entry.textSize > 1 ? entry.textSize - 1 : 0;
-    tags.firstPair = tags.keywordLength >= 2 ? pairOf(tags.keyword) : 0;
-    tags.lastPair = tags.keywordLength >= 2 ? pairOf(tags.keyword + tags.keywordLength - 2) : 0;
+static int appendTag(char* to, int at, const char* tag) {
+    return appendText(to, at, tag, static_cast<int>(std::strlen(tag)));
+}
+
+// Length of an entry's keyword: the bytes before its terminator (a released
+// keyword reads as empty).
+static int keywordLengthOf(const DecorationEntry& entry) {
+    const int stored = entry.textSize > 1 ? entry.textSize - 1 : 0;
+    return static_cast<int>(strnlen(entryText(entry), static_cast<size_t>(stored)));
+}
+
+static void prepareEntry(const DecorationEntry& entry, PreparedEntry& prepared) {
     // Style bit k opens with OPEN_TAGS[k]; tags close in the reverse order.
     static const char* const OPEN_TAGS[] = {"<B>", "<I>", "<U>", "<STRIKE>"};
     static const char* const CLOSE_TAGS[] = {"</B>", "</I>", "</U>", "</STRIKE>"};
-    int open = 0;
+    char* out = prepared.decorated;
+    int at = 0;
     for (int k = 0; k < 4; ++k) {
         if (entry.style & (1 << k)) {
-            open = appendTag(tags.open, open, OPEN_TAGS[k]);
+            at = appendTag(out, at, OPEN_TAGS[k]);
         }
     }
-    int close = 0;
     const bool colour = hasColour(entry);
-    if (colour || entry.size != 0) {
+    const bool font = colour || entry.size != 0;
+    if (font) {
         // The colour attribute always comes before the size attribute.
-        open = appendTag(tags.open, open, "<font");
+        at = appendTag(out, at, "<font");
         if (colour) {
-            open = appendTag(tags.open, open, " color=#");
-            open = appendTag(tags.open, open, entry.colour);
+            at = appendTag(out, at, " color=#");
+            at = appendText(out, at, entry.colour,
+                            static_cast<int>(strnlen(entry.colour, COLOUR_LENGTH)));
         }
         if (entry.size != 0) {
             char size[24];
             std::snprintf(size, sizeof size, " size=%d", static_cast<int>(entry.size));
-            open = appendTag(tags.open, open, size);
+            at = appendTag(out, at, size);
         }
-        open = appendTag(tags.open, open, ">");
-        close = appendTag(tags.close, close, "</font>");
+        at = appendTag(out, at, ">");
+    }
+    prepared.keywordLength = keywordLengthOf(entry);
+    at = appendText(out, at, entryText(entry), prepared.keywordLength);
+    if (font) {
+        at = appendTag(out, at, "</font>");
     }
     for (int k = 3; k >= 0; --k) {
         if (entry.style & (1 << k)) {
-            close = appendTag(tags.close, close, CLOSE_TAGS[k]);
+            at = appendTag(out, at, CLOSE_TAGS[k]);
         }
     }
-    tags.openLength = open;
-    tags.closeLength = close;
+    prepared.decoratedLength = at;
+    prepared.newlineInside =
+        std::memchr(entryText(entry), '\n', static_cast<size_t>(prepared.keywordLength)) != nullptr;
 }
 
-static void writeDecoratedKeyword(TextWriter* out, const PreparedEntry& prepared) {
-    writeText(out, prepared.open, static_cast<size_t>(prepared.openLength));
-    writeText(out, prepared.keyword, static_cast<size_t>(prepared.keywordLength));
-    writeText(out, prepared.close, static_cast<size_t>(prepared.closeLength));
+// ---------------------------------------------------------------------------
+// Which entry matches at a position. At one position the entry with the
+// lowest table index wins, whatever the keywords' lengths, so the keywords
+// go into a trie whose every node knows the lowest index ending there and
+// the lowest index anywhere below it: a walk down the trie stops as soon as
+// nothing below can beat the best entry found so far. Walks start only where
+// a keyword can start, which a bit per pair of bytes tells (a one-byte
+// keyword marks every pair it begins).
+
+constexpr unsigned NO_ENTRY = 0xFFFF;
+
+struct TrieNode {
+    uint32_t child;      // first node one byte deeper, 0 for none
+    uint32_t sibling;    // next node with the same parent, 0 for none
+    uint16_t terminal;   // lowest entry whose keyword ends here
+    uint16_t subtreeMin; // lowest entry whose keyword passes through here
+    unsigned char label; // the byte that leads here; never 0
+};
+
+// The trie below the first two bytes: a keyword of n >= 2 bytes takes at most
+// n - 1 nodes. Node 0 stands for "none".
+constexpr int MAX_TRIE_NODES = 1 + MAX_ENTRIES * (MAX_KEYWORD_LENGTH - 1);
+
+static TrieNode trieNodes[MAX_TRIE_NODES];
+static int trieNodeCount;
+// Pairs of bytes are numbered first byte + 256 * second byte.
+static uint32_t pairNodes[65536];       // node after the first two bytes
+static uint16_t usedPairs[MAX_ENTRIES]; // the pairNodes set, for clearing
+static int usedPairCount;
+static uint16_t singleByteEntry[256]; // lowest entry whose keyword is this byte
+static bool emptyKeyword;             // an entry's keyword is empty
+// Where the scan must stop and look, as two tables of bytes (a byte, not a
+// bit, keeps the test to one load each), both read at every position without
+// a branch: stops must be few and mostly real, because each one costs a
+// mispredicted branch.
+// - shortStops, by the pair of bytes at the position: a keyword of one or two
+//   bytes begins there, or the first byte is zero, which ends the line's text
+//   (the piece's terminator among them, so the scan needs no other bound);
+// - longStops, by a hash of the three bytes at the position: a longer keyword
+//   may begin there.
+constexpr int PREFIX_HASH_BITS = 16;
+
+static unsigned pairAt(const unsigned char* at) {
+    return static_cast<unsigned>(at[0]) | static_cast<unsigned>(at[1]) << 8;
 }
 
-// Diagnostics for a plain run about to be written before a keyword.
-static void reportRun(const char* line, int runStart, int p, const DecorationEntry& entry) {
-    if (!debugOutActive()) {
+static unsigned char shortStops[65536];
+static unsigned char longStops[1 << PREFIX_HASH_BITS];
+
+static unsigned prefixHash(const unsigned char* at) {
+    const uint32_t bytes = static_cast<uint32_t>(at[0]) | static_cast<uint32_t>(at[1]) << 8 |
+                           static_cast<uint32_t>(at[2]) << 16;
+    return (bytes * 0x9E3779B1u) >> (32 - PREFIX_HASH_BITS);
+}
+
+// The four bytes at `at` in one load, the first in the lowest bits.
+static uint32_t fourBytesAt(const unsigned char* at) {
+    uint32_t bytes;
+    std::memcpy(&bytes, at, sizeof bytes);
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+    bytes = __builtin_bswap32(bytes);
+#endif
+    return bytes;
+}
+
+// shortStops[pairAt(at)] | longStops[prefixHash(at)], from a single load.
+static unsigned stopAt(const unsigned char* at) {
+    const uint32_t bytes = fourBytesAt(at);
+    return shortStops[bytes & 0xFFFF] |
+           longStops[((bytes & 0xFFFFFF) * 0x9E3779B1u) >> (32 - PREFIX_HASH_BITS)];
+}
+
+// The first stop at or after `at`. Reads up to three bytes past the stop.
+static const unsigned char* nextStop(const unsigned char* at) {
+    for (;; at += 4) {
+        if (stopAt(at)) {
+            return at;
+        }
+        if (stopAt(at + 1)) {
+            return at + 1;
+        }
+        if (stopAt(at + 2)) {
+            return at + 2;
+        }
+        if (stopAt(at + 3)) {
+            return at + 3;
+        }
+    }
+}
+
+static void markShortStopsAfter(unsigned char first) {
+    for (unsigned second = 0; second < 256; ++second) {
+        shortStops[first | second << 8] = 1;
+    }
+}
+
+static uint32_t newNode(unsigned char label, uint16_t entry) {
+    const uint32_t index = static_cast<uint32_t>(trieNodeCount++);
+    TrieNode& node = trieNodes[index];
+    node.child = 0;
+    node.sibling = 0;
+    node.terminal = NO_ENTRY;
+    node.subtreeMin = entry; // entries go in by rising index
+    node.label = label;
+    return index;
+}
+
+static void addKeyword(const unsigned char* keyword, int length, uint16_t entry) {
+    if (length == 0) {
+        emptyKeyword = true; // occurs in every line, matches nowhere
         return;
     }
-    char run[LINE_BUFFER];
+    if (length == 1) {
+        if (singleByteEntry[keyword[0]] == NO_ENTRY) {
+            singleByteEntry[keyword[0]] = entry;
+            markShortStopsAfter(keyword[0]);
+        }
+        return;
+    }
+    const unsigned pair = pairAt(keyword);
+    if (length == 2) {
+        shortStops[pair] = 1;
+    } else {
+        longStops[prefixHash(keyword)] = 1;
+    }
+    uint32_t node = pairNodes[pair];
+    if (node == 0) {
+        node = newNode(keyword[1], entry);
+        pairNodes[pair] = node;
+        usedPairs[usedPairCount++] = static_cast<uint16_t>(pair);
+    }
+    for (int depth = 2; depth < length; ++depth) {
+        uint32_t child = trieNodes[node].child;
+        while (child != 0 && trieNodes[child].label != keyword[depth]) {
+            child = trieNodes[child].sibling;
+        }
+        if (child == 0) {
+            child = newNode(keyword[depth], entry);
+            trieNodes[child].sibling = trieNodes[node].child;
+            trieNodes[node].child = child;
+        }
+        node = child;
+    }
+    if (trieNodes[node].terminal == NO_ENTRY) {
+        trieNodes[node].terminal = entry;
+    }
+}
+
+static void prepareTable() {
+    for (int i = 0; i < usedPairCount; ++i) {
+        pairNodes[usedPairs[i]] = 0;
+    }
+    usedPairCount = 0;
+    std::memset(shortStops, 0, sizeof shortStops);
+    std::memset(longStops, 0, sizeof longStops);
+    markShortStopsAfter(0);
+    std::memset(singleByteEntry, 0xFF, sizeof singleByteEntry);
+    emptyKeyword = false;
+    trieNodeCount = 1;
+    for (int i = 0; i < decorationTable.count; ++i) {
+        const DecorationEntry& entry = decorationTable.entries[i];
+        PreparedEntry& prepared = preparedEntries[i];
+        prepareEntry(entry, prepared);
+        addKeyword(reinterpret_cast<const unsigned char*>(entryText(entry)), prepared.keywordLength,
+                   static_cast<uint16_t>(i));
+    }
+}
+
+// The entry that wins at a stop position, or NO_ENTRY. The text is
+// zero-terminated and no keyword holds a zero byte, so a walk ends there.
+static unsigned entryAt(const unsigned char* at) {
+    unsigned best = singleByteEntry[at[0]];
+    const unsigned char* next = at + 2;
+    uint32_t node = pairNodes[pairAt(at)];
+    while (node != 0 && trieNodes[node].subtreeMin < best) {
+        if (trieNodes[node].terminal < best) {
+            best = trieNodes[node].terminal;
+        }
+        const unsigned char c = *next++;
+        uint32_t child = trieNodes[node].child;
+        while (child != 0 && trieNodes[child].label != c) {
+            child = trieNodes[child].sibling;
+        }
+        node = child;
+    }
+    return best;
+}
+
+// ---------------------------------------------------------------------------
+// Diagnostics, sent only while somebody reads them.
+
+static bool debugging;
+
+static void reportRun(const char* line, int runStart, int p, const DecorationEntry& entry) {
+    char run[PIECE_LENGTH + 1];
     std::memset(run, 0, sizeof run);
     std::memcpy(run, line + runStart, static_cast<size_t>(p - runStart));
     debugOut("\t[%s]\n", run);
     debugOut("\t[<font size=%d color=#%s>%s</font>]\n", entry.size, entry.colour, entryText(entry));
 }
 
-static void decorateLine(TextWriter* out, const char* line) {
-    DecorationTable& table = decorationTable;
-    debugOut("DataNum = %d\n", table.count);
-
-    // Everything stops at the first zero byte, even when more was read.
-    const int lineLength = static_cast<int>(std::strlen(line));
-
-    // For a large table, which bytes and pairs the line holds rules most
-    // keywords out before any search; a small table searches at once.
-    static LineBytes seen; // all zero between lines
-    const bool filter = table.count >= PAIR_FILTER_ENTRIES;
-    if (filter) {
-        for (int i = 0; i < lineLength; ++i) {
-            seen.bytes[static_cast<unsigned char>(line[i])] = true;
-        }
-        markPairs(seen, line, lineLength, true);
-    }
-
-    // Entries whose keyword occurs in the line, in table order, each with
-    // its first occurrence: only these take part in the scan.
-    int hits[MAX_ENTRIES];
-    int next[MAX_ENTRIES];
-    int hitCount = 0;
-    for (int i = 0; i < table.count; ++i) {
-        const PreparedEntry& key = preparedEntries[i];
-        const int n = key.keywordLength;
-        int first = lineLength;
-        bool hit;
-        if (n == 0) {
-            hit = true; // the empty string occurs in every line, but never matches
-        } else if (n > lineLength ||
-                   (filter && (!seen.bytes[static_cast<unsigned char>(key.keyword[0])] ||
-                               (n >= 2 && (!pairSeen(seen, key.firstPair) ||
-                                           !pairSeen(seen, key.lastPair)))))) {
-            hit = false;
-        } else {
-            first = findFrom(line, lineLength, 0, key.keyword, n);
-            hit = first < lineLength;
-        }
-        table.entries[i].hit = hit ? 1 : 0;
-        if (hit) {
-            hits[hitCount] = i;
-            next[hitCount] = first;
-            ++hitCount;
-        }
-    }
-    if (filter) {
-        markPairs(seen, line, lineLength, false);
-        std::memset(seen.bytes, 0, sizeof seen.bytes);
-    }
-    debugOut("StringLen = %d\n", lineLength);
-
-    if (hitCount == 0) {
-        writeText(out, line, static_cast<size_t>(lineLength));
-        if (table.lineBreakTags) {
-            writeTextString(out, BREAK_TAG);
-        }
-        return;
-    }
-
-    // Scanning left to right, the entry that matches at a position is the
-    // first in table order; occurrences never overlap. Each keyword's next
-    // occurrence is kept and looked for again only once the scan has passed
-    // it, so the scan jumps from match to match.
-    int runStart = 0;
-    for (;;) {
-        int p = lineLength;
-        int k = -1;
-        for (int j = 0; j < hitCount; ++j) {
-            if (next[j] < p) { // strictly less: the lower index wins a tie
-                p = next[j];
-                k = j;
-            }
-        }
-        if (k < 0) {
-            break;
-        }
-        const int match = hits[k];
-        const int matchLength = preparedEntries[match].keywordLength;
-        const DecorationEntry& entry = table.entries[match];
-        debugOut("Hit[%s][%d]\n", entryText(entry), p);
-        if (p > runStart) {
-            reportRun(line, runStart, p, entry);
-            writeText(out, line + runStart, static_cast<size_t>(p - runStart));
-        }
-        writeDecoratedKeyword(out, preparedEntries[match]);
-        runStart = p + matchLength;
-        for (int j = 0; j < hitCount; ++j) {
-            if (next[j] < runStart) {
-                const PreparedEntry& key = preparedEntries[hits[j]];
-                next[j] = findFrom(line, lineLength, runStart, key.keyword, key.keywordLength);
-            }
-        }
-    }
-    // A line that ends exactly with a keyword gets nothing more, not even "<BR>".
-    if (runStart < lineLength) {
-        writeText(out, line + runStart, static_cast<size_t>(lineLength - runStart));
-        if (table.lineBreakTags) {
-            writeTextString(out, BREAK_TAG);
-        }
+// Whether each entry's keyword occurs in the line: the entries' `hit` fields
+// tell it for the last line of a conversion.
+static void markHits(const char* line) {
+    for (int i = 0; i < decorationTable.count; ++i) {
+        DecorationEntry& entry = decorationTable.entries[i];
+        entry.hit = std::strstr(line, entryText(entry)) != nullptr ? 1 : 0;
     }
 }
 
+// ---------------------------------------------------------------------------
+
+// What ends a line: CR LF for its LF, then "<BR>" when asked for. Padded
+// for writeShortBytes.
+static const char LINE_END[2 + sizeof BREAK_TAG + SHORT_COPY_BLOCK] = "\r\n<BR>";
+
+// Writes bytes start .. end - 1 of a piece, which end the line: only the
+// last of them can be an LF.
+static void writeLineEnd(TextWriter* out, const char* piece, int start, int end) {
+    const bool newline = end > start && piece[end - 1] == '\n';
+    const int plainEnd = newline ? end - 1 : end;
+    if (plainEnd > start) {
+        writeShortBytes(out, piece + start, static_cast<size_t>(plainEnd - start));
+    }
+    const size_t tail = (newline ? 2 : 0) + (decorationTable.lineBreakTags ? 4 : 0);
+    if (tail > 0) {
+        writeShortBytes(out, newline ? LINE_END : LINE_END + 2, tail);
+    }
+}
+
+// Decorates one piece: pieceLength bytes, zero-terminated, that end with its
+// only LF if they hold one.
+static void decoratePiece(TextWriter* out, const char* piece) {
+    const unsigned char* text = reinterpret_cast<const unsigned char*>(piece);
+    if (debugging) {
+        debugOut("DataNum = %d\n", decorationTable.count);
+        debugOut("StringLen = %d\n", static_cast<int>(std::strlen(piece)));
+    }
+    int runStart = 0;
+    int q = 0;
+    bool matched = false;
+    for (;;) {
+        q = static_cast<int>(nextStop(text + q) - text);
+        if (text[q] == 0) {
+            break; // everything stops at the first zero byte
+        }
+        const unsigned entry = entryAt(text + q);
+        if (entry == NO_ENTRY) {
+            ++q;
+            continue;
+        }
+        const PreparedEntry& prepared = preparedEntries[entry];
+        if (debugging) {
+            const DecorationEntry& table = decorationTable.entries[entry];
+            debugOut("Hit[%s][%d]\n", entryText(table), q);
+            if (q > runStart) {
+                reportRun(piece, runStart, q, table);
+            }
+        }
+        if (q > runStart) {
+            writeShortBytes(out, piece + runStart, static_cast<size_t>(q - runStart));
+        }
+        if (prepared.newlineInside) {
+            writeText(out, prepared.decorated, static_cast<size_t>(prepared.decoratedLength));
+        } else {
+            writeShortBytes(out, prepared.decorated, static_cast<size_t>(prepared.decoratedLength));
+        }
+        matched = true;
+        q += prepared.keywordLength;
+        runStart = q;
+    }
+    const int lineLength = q;
+    if (!matched) {
+        // No keyword in the line: copied whole. An empty keyword still sends
+        // the line down the scanning path, which writes nothing at all for a
+        // line that is empty.
+        if (lineLength > 0 || !emptyKeyword) {
+            writeLineEnd(out, piece, 0, lineLength);
+        }
+    } else if (runStart < lineLength) {
+        // A line that ends exactly with a keyword gets nothing more, not even "<BR>".
+        writeLineEnd(out, piece, runStart, lineLength);
+    }
+}
+
+// Too large for the stack; one conversion runs at a time.
+static TextReader input;
+static TextWriter output;
+
 DecorateResult decorateFileResult(const char* inputPath, const char* outputPath) {
     watchDebugListeners();
-    TextReader in;
-    TextWriter out;
+    debugging = debugOutActive();
     // The output is opened even when the input cannot be: an unreadable input
     // still leaves an empty output file behind.
-    const bool inputOpen = openTextReader(&in, inputPath);
-    if (!openTextWriter(&out, outputPath)) {
-        closeTextReader(&in);
+    const bool inputOpen = openTextReader(&input, inputPath);
+    if (!openTextWriter(&output, outputPath)) {
+        closeTextReader(&input);
         return DECORATE_OUTPUT_UNWRITABLE;
     }
     if (!inputOpen) {
-        closeTextWriter(&out);
+        closeTextWriter(&output);
         return DECORATE_INPUT_UNREADABLE;
     }
-    const int64_t inputSize = textReaderFileSize(&in);
+    const int64_t inputSize = textReaderFileSize(&input);
     if (inputSize == 0) {
-        closeTextReader(&in);
-        closeTextWriter(&out);
+        closeTextReader(&input);
+        closeTextWriter(&output);
         return DECORATE_EMPTY_INPUT;
     }
 
-    for (int i = 0; i < decorationTable.count; ++i) {
-        prepareEntry(decorationTable.entries[i], preparedEntries[i]);
-    }
+    prepareTable();
 
-    // The position is counted in raw bytes, so it reaches inputSize exactly at
-    // the end; a read that returns nothing (after a 0x1A byte) also ends the
+    // The position is counted in raw bytes, so it reaches inputSize exactly
+    // at the end; running out of bytes (after a 0x1A byte) also ends the
     // loop. An input whose size cannot be measured is read to its end.
-    char line[LINE_BUFFER];
-    do {
-        if (readTextLine(&in, line, LINE_BUFFER) == 0) {
+    for (;;) {
+        char* piece = nullptr;
+        const int pieceLength = nextTextPiece(&input, &piece, PIECE_LENGTH);
+        if (pieceLength == 0) {
             break;
         }
-        decorateLine(&out, line);
-    } while (inputSize < 0 || textReaderPosition(&in) < inputSize);
+        decoratePiece(&output, piece);
+        if (textReaderExhausted(&input) ||
+            (inputSize >= 0 && textReaderPosition(&input) >= inputSize)) {
+            markHits(piece);
+            break;
+        }
+    }
 
-    const bool readOk = !in.failed;
-    closeTextReader(&in);
-    const bool writeOk = closeTextWriter(&out);
+    const bool readOk = !input.failed;
+    closeTextReader(&input);
+    const bool writeOk = closeTextWriter(&output);
     if (!readOk) {
         return DECORATE_INPUT_UNREADABLE;
     }

@@ -22,6 +22,8 @@ bool openTextReader(TextReader* reader, const char* path) {
     reader->consumed = 0;
     reader->atEnd = false;
     reader->failed = false;
+    reader->heldAt = nullptr;
+    reader->heldByte = 0;
     if (reader->file == nullptr) {
         return false;
     }
@@ -46,7 +48,7 @@ static bool refill(TextReader* reader) {
         return false;
     }
     reader->start = 0;
-    reader->length = std::fread(reader->raw, 1, sizeof reader->raw, reader->file);
+    reader->length = std::fread(reader->raw, 1, TEXT_FILE_BUFFER, reader->file);
     if (reader->length == 0) {
         reader->failed = std::ferror(reader->file) != 0;
         reader->atEnd = true;
@@ -109,6 +111,81 @@ int readTextLine(TextReader* reader, char* buffer, int capacity) {
     return stored;
 }
 
+// Moves the unread bytes to the front and fills the rest of the buffer. The
+// data ends before a 0x1A byte: nothing after it is ever read.
+static void compactAndFill(TextReader* reader) {
+    const size_t remaining = reader->length - reader->start;
+    std::memmove(reader->raw, reader->raw + reader->start, remaining);
+    reader->start = 0;
+    reader->length = remaining;
+    if (reader->atEnd) {
+        return;
+    }
+    const size_t wanted = TEXT_FILE_BUFFER - remaining;
+    const size_t got = std::fread(reader->raw + remaining, 1, wanted, reader->file);
+    const void* stop = std::memchr(reader->raw + remaining, END_OF_TEXT, got);
+    if (stop != nullptr) {
+        reader->length = static_cast<size_t>(static_cast<const unsigned char*>(stop) - reader->raw);
+        reader->atEnd = true;
+        return;
+    }
+    reader->length = remaining + got;
+    if (got < wanted) {
+        // fread gives less only at the end of the file or on an error.
+        reader->failed = std::ferror(reader->file) != 0;
+        reader->atEnd = true;
+    }
+}
+
+int nextTextPiece(TextReader* reader, char** piece, int maxLength) {
+    if (reader->heldAt != nullptr) {
+        *reader->heldAt = reader->heldByte;
+        reader->heldAt = nullptr;
+    }
+    const size_t limit = maxLength > 0 ? static_cast<size_t>(maxLength) : 0;
+    // A piece takes at most limit + 1 raw bytes (limit - 1 bytes and a CR
+    // LF); with that much in the buffer a piece never straddles its end.
+    if (!reader->atEnd && reader->length - reader->start < limit + 2) {
+        compactAndFill(reader);
+    }
+    unsigned char* from = reader->raw + reader->start;
+    const size_t available = reader->length - reader->start;
+    if (available == 0 || limit == 0) {
+        *piece = reinterpret_cast<char*>(from);
+        return 0;
+    }
+    size_t rawLength;  // raw bytes the piece takes from the file
+    size_t textLength; // bytes of the piece once CR LF is made LF
+    const size_t searched = available < limit + 1 ? available : limit + 1;
+    const void* found = std::memchr(from, '\n', searched);
+    const size_t newline =
+        found ? static_cast<size_t>(static_cast<const unsigned char*>(found) - from) : searched;
+    const bool crlf = found != nullptr && newline > 0 && from[newline - 1] == '\r';
+    if (found != nullptr && newline + 1 - (crlf ? 1 : 0) <= limit) {
+        rawLength = newline + 1;
+        textLength = crlf ? newline : newline + 1;
+        if (crlf) {
+            from[newline - 1] = '\n';
+        }
+    } else {
+        // No line end within reach: the piece is the first `limit` bytes, in
+        // which every CR is a lone one and stays.
+        rawLength = available < limit ? available : limit;
+        textLength = rawLength;
+    }
+    reader->heldAt = from + textLength;
+    reader->heldByte = from[textLength];
+    from[textLength] = 0;
+    reader->start += rawLength;
+    reader->consumed += static_cast<int64_t>(rawLength);
+    *piece = reinterpret_cast<char*>(from);
+    return static_cast<int>(textLength);
+}
+
+bool textReaderExhausted(const TextReader* reader) {
+    return reader->atEnd && reader->start == reader->length;
+}
+
 int64_t textReaderPosition(const TextReader* reader) {
     return reader->consumed;
 }
@@ -148,10 +225,10 @@ static void drain(TextWriter* writer) {
 void writeText(TextWriter* writer, const char* bytes, size_t length) {
     while (length > 0) {
         // Leave room for the CR that an LF takes with it.
-        if (writer->length + 2 > sizeof writer->buffer) {
+        if (writer->length + 2 > TEXT_FILE_BUFFER) {
             drain(writer);
         }
-        size_t room = sizeof writer->buffer - writer->length - 1;
+        size_t room = TEXT_FILE_BUFFER - writer->length - 1;
         size_t most = length < room ? length : room;
         const void* newline = std::memchr(bytes, '\n', most);
         size_t plain =
@@ -166,6 +243,20 @@ void writeText(TextWriter* writer, const char* bytes, size_t length) {
             bytes += 1;
             length -= 1;
         }
+    }
+}
+
+void writeBytesSlowly(TextWriter* writer, const char* bytes, size_t length) {
+    while (length > 0) {
+        if (writer->length == TEXT_FILE_BUFFER) {
+            drain(writer);
+        }
+        const size_t room = TEXT_FILE_BUFFER - writer->length;
+        const size_t most = length < room ? length : room;
+        std::memcpy(writer->buffer + writer->length, bytes, most);
+        writer->length += most;
+        bytes += most;
+        length -= most;
     }
 }
 

@@ -6,8 +6,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 
-constexpr size_t TEXT_FILE_BUFFER = 32 * 1024;
+constexpr size_t TEXT_FILE_BUFFER = 64 * 1024;
+constexpr size_t SHORT_COPY_BLOCK = 32;
 
 struct TextReader {
     FILE* file;
@@ -16,14 +18,22 @@ struct TextReader {
     int64_t consumed; // raw file bytes consumed so far: the exact position
     bool atEnd;       // end of file, 0x1A or a read error seen
     bool failed;      // a read error occurred
-    unsigned char raw[TEXT_FILE_BUFFER];
+    // The byte that nextTextPiece replaced with the piece's terminator.
+    unsigned char* heldAt;
+    unsigned char heldByte;
+    // Spare bytes past the data: one holds a piece's terminator, and the
+    // rest let a reader look a few bytes past it, or copy a piece in whole
+    // blocks, without leaving the buffer.
+    unsigned char raw[TEXT_FILE_BUFFER + SHORT_COPY_BLOCK + 8];
 };
 
 struct TextWriter {
     FILE* file;
     size_t length;
     bool failed;
-    char buffer[TEXT_FILE_BUFFER];
+    // TEXT_FILE_BUFFER bytes of text, and room for writeShortBytes to copy
+    // in whole blocks past the end of what it appends.
+    char buffer[TEXT_FILE_BUFFER + SHORT_COPY_BLOCK];
 };
 
 bool openTextReader(TextReader* reader, const char* path);
@@ -34,6 +44,17 @@ int64_t textReaderFileSize(TextReader* reader);
 // Reads the next line, LF included, of at most capacity - 1 bytes, and
 // terminates it. Returns the number of bytes stored; 0 when nothing is left.
 int readTextLine(TextReader* reader, char* buffer, int capacity);
+
+// The same lines without copying, for readers that only look at each line
+// once: points *piece at the next line, in place in the reader's buffer, as
+// readTextLine would give it with a capacity of maxLength + 1 (at most
+// maxLength bytes, CR LF made LF, zero-terminated). The piece stays valid,
+// and may be changed, until the next call. Returns its length; 0 when
+// nothing is left. Not to be mixed with readTextLine on one reader.
+int nextTextPiece(TextReader* reader, char** piece, int maxLength);
+
+// True when nothing is left to read: the next piece or line would be empty.
+bool textReaderExhausted(const TextReader* reader);
 
 // Position in raw file bytes of the next byte to be read.
 int64_t textReaderPosition(const TextReader* reader);
@@ -46,6 +67,36 @@ bool openTextWriter(TextWriter* writer, const char* path);
 void attachTextWriter(TextWriter* writer, FILE* file);
 
 void writeText(TextWriter* writer, const char* bytes, size_t length);
+
+void writeBytesSlowly(TextWriter* writer, const char* bytes, size_t length);
+
+// Appends bytes as they are, for text known to hold no LF (or whose line
+// ends are already CR LF): the same result as writeText without the search.
+inline void writeBytes(TextWriter* writer, const char* bytes, size_t length) {
+    if (length <= TEXT_FILE_BUFFER - writer->length) {
+        std::memcpy(writer->buffer + writer->length, bytes, length);
+        writer->length += length;
+    } else {
+        writeBytesSlowly(writer, bytes, length);
+    }
+}
+
+// writeBytes for the many short pieces of a conversion, copied in blocks of
+// SHORT_COPY_BLOCK bytes: no call and no branching on the length. The source
+// must stay readable SHORT_COPY_BLOCK - 1 bytes past its end.
+inline void writeShortBytes(TextWriter* writer, const char* bytes, size_t length) {
+    if (length <= TEXT_FILE_BUFFER - writer->length) {
+        char* to = writer->buffer + writer->length;
+        size_t done = 0;
+        do {
+            std::memcpy(to + done, bytes + done, SHORT_COPY_BLOCK);
+            done += SHORT_COPY_BLOCK;
+        } while (done < length);
+        writer->length += length;
+    } else {
+        writeBytesSlowly(writer, bytes, length);
+    }
+}
 void writeTextString(TextWriter* writer, const char* text);
 void writeTextNumber(TextWriter* writer, int32_t value);
 
