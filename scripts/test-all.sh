@@ -42,5 +42,17 @@ done
 # End the unit tests' Wine session (the window tests end their own).
 WINEPREFIX=$PWD/build/wineprefix /usr/lib/wine/wineserver -k 2>/dev/null || true
 
+# The sanitizer build of the native tests, and the release program under
+# memcheck; each part counts once in the summary.
+log=$(mktemp)
+bash scripts/run-sanitizers.sh 2>&1 | tee "$log"
+rc=${PIPESTATUS[0]}
+p=$(grep -c '^PASS: ' "$log")
+f=$(grep -c '^FAIL: ' "$log")
+rm -f "$log"
+if [ "$rc" -ne 0 ] && [ "$f" -eq 0 ]; then f=1; fi
+passed=$((passed + p))
+failed=$((failed + f))
+
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]
