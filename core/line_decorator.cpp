@@ -12,8 +12,6 @@
 // each decorated as a line of its own.
 constexpr int PIECE_LENGTH = 2047;
 
-static const char BREAK_TAG[] = "<BR>";
-
 // ---------------------------------------------------------------------------
 // Each entry as written out, built once per conversion (the table does not
 // change while a file is converted): the whole decorated keyword, opening
@@ -25,7 +23,7 @@ static const char BREAK_TAG[] = "<BR>";
 constexpr int DECORATED_CAPACITY = 64 + MAX_KEYWORD_LENGTH + 32 + SHORT_COPY_BLOCK;
 
 struct PreparedEntry {
-    bool newlineInside; // the keyword holds an LF, which goes out as CR LF
+    bool newlineInside; // the text holds an LF, which goes out as CR LF
     int keywordLength;
     int decoratedLength;
     char decorated[DECORATED_CAPACITY];
@@ -88,8 +86,9 @@ static void prepareEntry(const DecorationEntry& entry, PreparedEntry& prepared) 
         }
     }
     prepared.decoratedLength = at;
-    prepared.newlineInside =
-        std::memchr(entryText(entry), '\n', static_cast<size_t>(prepared.keywordLength)) != nullptr;
+    // Keywords and colours are bytes as the table holds them; an LF in either
+    // must still go out as CR LF.
+    prepared.newlineInside = std::memchr(out, '\n', static_cast<size_t>(at)) != nullptr;
 }
 
 // ---------------------------------------------------------------------------
@@ -306,7 +305,7 @@ static void markHits(const char* line) {
 
 // What ends a line: CR LF for its LF, then "<BR>" when asked for. Padded
 // for writeShortBytes.
-static const char LINE_END[2 + sizeof BREAK_TAG + SHORT_COPY_BLOCK] = "\r\n<BR>";
+static const char LINE_END[8 + SHORT_COPY_BLOCK] = "\r\n<BR>";
 
 // Writes bytes start .. end - 1 of a piece, which end the line: only the
 // last of them can be an LF.

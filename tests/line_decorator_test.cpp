@@ -74,6 +74,14 @@ TEST_F(LineDecoratorTags, NoColourMarkerComparedWhole) {
               "<font size=4>nc</font> <font color=#\x96\xB3\x95\xCF\x8A>pc</font> <B>zz</B>\r\n");
 }
 
+TEST_F(LineDecoratorTags, LineFeedsInsideAnEntryGoOutAsCrLf) {
+    // The table keeps whatever bytes it was given; the output's line ends are
+    // CR LF all the same, inside the tags as well as in the text.
+    addEntry("a", "F\n", 0, 0);
+    appendLoaded("b\n", 2, NO_COLOUR, COLOUR_LENGTH, 0, STYLE_BOLD);
+    EXPECT_EQ(convert("a\nb\n"), "<font color=#F\r\n>a</font>\r\n<B>b\r\n</B>");
+}
+
 TEST_F(LineDecoratorMatching, LowerIndexWinsAtOnePosition) {
     addEntry("ab", "", 0, STYLE_BOLD);
     addEntry("abc", "", 0, STYLE_ITALIC);
