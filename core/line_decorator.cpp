@@ -19,17 +19,21 @@ constexpr int PIECE_LENGTH = 2047;
 
 // "<B><I><U><STRIKE><font color=#RRGGBB size=-2147483648>" and
 // "</font></STRIKE></U></I></B>" around a keyword of at most 511 bytes.
-// Padded so that the text can be copied in whole blocks.
-constexpr int DECORATED_CAPACITY = 64 + MAX_KEYWORD_LENGTH + 32 + SHORT_COPY_BLOCK;
+constexpr int DECORATED_CAPACITY = 64 + MAX_KEYWORD_LENGTH + 32;
 
 struct PreparedEntry {
     bool newlineInside; // the text holds an LF, which goes out as CR LF
     int keywordLength;
     int decoratedLength;
-    char decorated[DECORATED_CAPACITY];
+    const char* decorated;
 };
 
 static PreparedEntry preparedEntries[MAX_ENTRIES];
+// The decorated texts one after another, so that those of a large table stay
+// close together in the cache; padded so that the last can be copied in
+// whole blocks.
+static char decoratedTexts[MAX_ENTRIES * DECORATED_CAPACITY + SHORT_COPY_BLOCK];
+static int decoratedTextsLength;
 
 static int appendText(char* to, int at, const char* text, int length) {
     std::memcpy(to + at, text, static_cast<size_t>(length));
@@ -51,7 +55,8 @@ static void prepareEntry(const DecorationEntry& entry, PreparedEntry& prepared) 
     // Style bit k opens with OPEN_TAGS[k]; tags close in the reverse order.
     static const char* const OPEN_TAGS[] = {"<B>", "<I>", "<U>", "<STRIKE>"};
     static const char* const CLOSE_TAGS[] = {"</B>", "</I>", "</U>", "</STRIKE>"};
-    char* out = prepared.decorated;
+    char* out = decoratedTexts + decoratedTextsLength;
+    prepared.decorated = out;
     int at = 0;
     for (int k = 0; k < 4; ++k) {
         if (entry.style & (1 << k)) {
@@ -89,6 +94,7 @@ static void prepareEntry(const DecorationEntry& entry, PreparedEntry& prepared) 
     // Keywords and colours are bytes as the table holds them; an LF in either
     // must still go out as CR LF.
     prepared.newlineInside = std::memchr(out, '\n', static_cast<size_t>(at)) != nullptr;
+    decoratedTextsLength += at;
 }
 
 // ---------------------------------------------------------------------------
@@ -250,6 +256,7 @@ static void prepareTable() {
     std::memset(singleByteEntry, 0xFF, sizeof singleByteEntry);
     emptyKeyword = false;
     trieNodeCount = 1;
+    decoratedTextsLength = 0;
     for (int i = 0; i < decorationTable.count; ++i) {
         const DecorationEntry& entry = decorationTable.entries[i];
         PreparedEntry& prepared = preparedEntries[i];
