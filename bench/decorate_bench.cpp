@@ -3,6 +3,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <random>
 #include <string>
 
@@ -55,10 +56,17 @@ std::string makeCorpus(size_t bytes) {
     return text;
 }
 
+// The benchmark's files live in the temporary directory, not wherever it runs.
+std::string scratchPath(const char* name) {
+    const char* directory = std::getenv("TMPDIR");
+    return std::string(directory != nullptr && *directory != '\0' ? directory : "/tmp") + "/" +
+           name;
+}
+
 const std::string& corpusPath() {
     static std::string path;
     if (path.empty()) {
-        path = "tintmark-bench-input.txt";
+        path = scratchPath("tintmark-bench-input.txt");
         std::string corpus = makeCorpus(16 * 1024 * 1024);
         FILE* file = std::fopen(path.c_str(), "wb");
         std::fwrite(corpus.data(), 1, corpus.size(), file);
@@ -86,9 +94,10 @@ void fillTable(int entries) {
 void convertCorpus(benchmark::State& state) {
     fillTable(static_cast<int>(state.range(0)));
     const std::string& input = corpusPath();
+    const std::string output = scratchPath("tintmark-bench-output.html");
     int64_t bytes = 0;
     for (auto _ : state) {
-        bool done = decorateFile(input.c_str(), "tintmark-bench-output.html");
+        bool done = decorateFile(input.c_str(), output.c_str());
         benchmark::DoNotOptimize(done);
         bytes += 16 * 1024 * 1024;
     }
@@ -99,4 +108,10 @@ BENCHMARK(convertCorpus)->Arg(0)->Arg(5)->Arg(64)->Arg(512)->Unit(benchmark::kMi
 
 } // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    std::remove(corpusPath().c_str());
+    std::remove(scratchPath("tintmark-bench-output.html").c_str());
+    return 0;
+}
