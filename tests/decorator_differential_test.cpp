@@ -1,0 +1,469 @@
+// The decorator against the plain line algorithm of tests/reference, on
+// seeded random tables and inputs aimed at the places where a fast scan goes
+// wrong: piece and read-buffer boundaries, every kind of line end, zero and
+// end-of-file bytes, keywords that share prefixes or repeat, and tables up to
+// the full 512 entries. Output bytes, result and every entry's `hit` must
+// agree; a failure names the seed that builds the case again.
+#include <gtest/gtest.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "core/decoration_table.h"
+#include "core/line_decorator.h"
+#include "test_support.h"
+#include "tests/reference/line_reference.h"
+
+namespace {
+
+constexpr size_t PIECE = 2047; // bytes a line read takes at most
+
+// Cases are drawn from the engine's raw output only: the standard
+// distributions differ between libraries, and a seed must build the same
+// case natively and under Wine.
+struct Random {
+    explicit Random(uint64_t seed) : engine(seed) {}
+    size_t below(size_t n) {
+        return n == 0 ? 0 : static_cast<size_t>(engine() % n);
+    }
+    bool chance(unsigned percent) {
+        return below(100) < percent;
+    }
+    std::mt19937_64 engine;
+};
+
+// Few letters, so that keywords recur and nearly recur, among Shift-JIS lead
+// bytes (0x81-0x9F, 0xE0-0xFC) and 0x5C, a trail byte that is also '\'.
+const unsigned char TEXT_BYTES[] = {'a',  'b',  'c',  'a',  'b',  ' ',  0x5C, 0x81,
+                                    0x9F, 0x8A, 0xE0, 0xFC, 0x40, 0xFF, 0x80};
+
+char textByte(Random& r) {
+    return static_cast<char>(TEXT_BYTES[r.below(sizeof TEXT_BYTES)]);
+}
+
+struct Entry {
+    std::string keyword;
+    std::string colour;
+    int32_t size;
+    int32_t style;
+};
+
+struct Case {
+    std::vector<Entry> table;
+    bool breaks;
+    std::string input;
+};
+
+std::string freshKeyword(Random& r) {
+    size_t length = 1 + r.below(4);
+    if (r.chance(10)) {
+        length = 5 + r.below(r.chance(10) ? 600 : 12); // past 511 the table cuts it
+    }
+    std::string keyword;
+    for (size_t i = 0; i < length; ++i) {
+        // Keywords may hold any byte but zero; a 0x1A in the text ends what
+        // can be read, so it comes rarely.
+        keyword += r.chance(6) ? "\r\n"[r.below(2)] : r.chance(1) ? '\x1A' : textByte(r);
+    }
+    return keyword;
+}
+
+std::vector<Entry> makeTable(Random& r, size_t count) {
+    std::vector<Entry> table;
+    for (size_t i = 0; i < count; ++i) {
+        Entry e;
+        const size_t kind = r.below(100);
+        if (kind < 4) {
+            e.keyword = "";
+        } else if (kind < 12 && i > 0) {
+            e.keyword = table[r.below(i)].keyword;
+        } else if (kind < 35 && i > 0) {
+            // Shares a prefix with an earlier keyword: shorter, or longer, or both.
+            const std::string& base = table[r.below(i)].keyword;
+            e.keyword = base.substr(0, r.below(base.size() + 1));
+            for (size_t extra = r.below(3); extra > 0; --extra) {
+                e.keyword += textByte(r);
+            }
+        } else {
+            e.keyword = freshKeyword(r);
+        }
+        switch (r.below(5)) {
+        case 0:
+            e.colour = std::string(NO_COLOUR, COLOUR_LENGTH);
+            break;
+        case 1:
+            e.colour = std::string(NO_COLOUR, COLOUR_LENGTH - 1);
+            break;
+        case 2:
+            e.colour = freshKeyword(r).substr(0, COLOUR_LENGTH); // any bytes, line ends too
+            break;
+        default:
+            for (size_t n = r.below(COLOUR_LENGTH + 1); n > 0; --n) {
+                e.colour += "0123456789ABCDEF"[r.below(16)];
+            }
+        }
+        e.size = r.chance(60) ? 0 : static_cast<int32_t>(r.below(9)) - 2;
+        if (r.chance(2)) {
+            e.size = r.chance(50) ? INT32_MIN : INT32_MAX;
+        }
+        e.style = static_cast<int32_t>(r.below(128));
+        table.push_back(e);
+    }
+    return table;
+}
+
+// A keyword of the table to put into the text; one holding 0x1A, which ends
+// what can be read, only now and then.
+const std::string& anyKeyword(Random& r, const std::vector<Entry>& table) {
+    const std::string* keyword = &table[r.below(table.size())].keyword;
+    for (int tries = 0; tries < 4 && keyword->find('\x1A') != std::string::npos; ++tries) {
+        keyword = &table[r.below(table.size())].keyword;
+    }
+    return *keyword;
+}
+
+// Text made of the table's keywords, near misses of them, filler, zero bytes
+// and line ends of every kind; lines run for about lineSpan bytes.
+std::string makeText(Random& r, const std::vector<Entry>& table, size_t length, size_t lineSpan) {
+    static const char* const LINE_ENDS[] = {"\n", "\r\n", "\r", "\r\r\n", "\n\n", "\r\n\r\n"};
+    std::string text;
+    while (text.size() < length) {
+        const size_t roll = r.below(100);
+        if (r.below(lineSpan) < 3) {
+            text += LINE_ENDS[r.below(6)];
+        } else if (roll < 35 && !table.empty()) {
+            text += anyKeyword(r, table);
+        } else if (roll < 45 && !table.empty()) {
+            std::string nearMiss = anyKeyword(r, table);
+            if (!nearMiss.empty()) {
+                if (r.chance(50)) {
+                    nearMiss.pop_back();
+                } else {
+                    nearMiss[r.below(nearMiss.size())] = textByte(r);
+                }
+            }
+            text += nearMiss;
+        } else if (roll < 48) {
+            text += r.chance(50) ? '\0' : '\r';
+        } else {
+            for (size_t n = 1 + r.below(4); n > 0; --n) {
+                text += textByte(r);
+            }
+        }
+    }
+    switch (r.below(6)) {
+    case 0: // a last line without newline that ends with a keyword
+        if (!table.empty()) {
+            text += anyKeyword(r, table);
+        }
+        break;
+    case 1:
+        text += '\r';
+        break;
+    case 2:
+        text += '\0';
+        break;
+    default:
+        break;
+    }
+    return text;
+}
+
+// Puts a keyword into the text at `at`, cutting it where the text ends.
+void overwrite(std::string& text, size_t at, const std::string& bytes) {
+    for (size_t i = 0; i < bytes.size() && at + i < text.size(); ++i) {
+        text[at + i] = bytes[i];
+    }
+}
+
+// Something that lands on the boundary b of the text: a keyword cut by it,
+// ending or starting at it, a zero byte opening the next piece, a lone CR or
+// the CR of a CR LF closing the piece before.
+void plantAtBoundary(Random& r, std::string& text, size_t b, const std::vector<Entry>& table) {
+    if (b < 1 || b + 1 >= text.size()) {
+        return;
+    }
+    const std::string& keyword = anyKeyword(r, table);
+    const size_t n = keyword.size();
+    switch (r.below(8)) {
+    case 0:
+        if (n >= 2 && n <= b) {
+            overwrite(text, b - 1 - r.below(n - 1), keyword);
+        }
+        break;
+    case 1:
+        if (n <= b) {
+            overwrite(text, b - n, keyword);
+        }
+        break;
+    case 2:
+        overwrite(text, b, keyword);
+        break;
+    case 3:
+        text[b] = '\0';
+        break;
+    case 4:
+        text[b - 1] = '\0';
+        break;
+    case 5:
+        text[b - 1] = '\r';
+        break;
+    case 6:
+        text[b - 1] = '\r';
+        text[b] = '\n';
+        break;
+    default:
+        break;
+    }
+}
+
+// Lines longer than one piece, with things planted at the piece boundaries.
+std::string makeLongLines(Random& r, const std::vector<Entry>& table) {
+    static const char* const LINE_ENDS[] = {"\n", "\r\n", "\r", ""};
+    std::string text;
+    for (size_t lines = 1 + r.below(3); lines > 0; --lines) {
+        const size_t pieces = 1 + r.below(3);
+        const size_t length = r.chance(70) ? pieces * PIECE + r.below(7) - 3 : r.below(7000);
+        std::string line;
+        while (line.size() < length) {
+            line += r.chance(25) ? anyKeyword(r, table) : std::string(1, textByte(r));
+        }
+        line.resize(length);
+        for (size_t b = PIECE; b <= length + 1; b += PIECE) {
+            plantAtBoundary(r, line, b, table);
+        }
+        text += line;
+        text += LINE_ENDS[r.below(lines == 1 ? 4 : 3)];
+    }
+    return text;
+}
+
+std::string hexAround(const std::string& bytes, size_t at) {
+    std::string hex;
+    const size_t from = at > 12 ? at - 12 : 0;
+    for (size_t i = from; i < bytes.size() && i < at + 12; ++i) {
+        char two[8];
+        std::snprintf(two, sizeof two, i == at ? "[%02X]" : " %02X",
+                      static_cast<unsigned char>(bytes[i]));
+        hex += two;
+    }
+    return hex.empty() ? "(ends here)" : hex;
+}
+
+class LineDecoratorDifferential : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        resetTable();
+    }
+    void TearDown() override {
+        resetTable();
+    }
+
+    static void load(const Case& c) {
+        resetTable();
+        for (const Entry& e : c.table) {
+            appendLoaded(e.keyword.data(), static_cast<int>(e.keyword.size()), e.colour.data(),
+                         static_cast<int>(e.colour.size()), e.size, e.style);
+        }
+        decorationTable.lineBreakTags = c.breaks ? 1 : 0;
+    }
+
+    // Runs one converter on the input file; `hits` gets every entry's hit.
+    bool run(bool (*convert)(const char*, const char*), const std::string& output,
+             std::vector<int32_t>& hits) {
+        // A value neither converter writes, so an entry left untouched shows.
+        for (int i = 0; i < decorationTable.count; ++i) {
+            decorationTable.entries[i].hit = 7;
+        }
+        const bool result = convert(inputPath.c_str(), output.c_str());
+        hits.clear();
+        for (int i = 0; i < decorationTable.count; ++i) {
+            hits.push_back(decorationTable.entries[i].hit);
+        }
+        return result;
+    }
+
+    // Both converters on the input with the table as it stands.
+    ::testing::AssertionResult agree(const std::string& input, uint64_t seed) {
+        writeFile(inputPath, input);
+        std::vector<int32_t> fastHits;
+        std::vector<int32_t> referenceHits;
+        const bool fast = run(decorateFile, fastPath, fastHits);
+        const bool reference = run(referenceDecorateFile, referencePath, referenceHits);
+        const std::string fastOut = readFile(fastPath);
+        const std::string referenceOut = readFile(referencePath);
+        auto failure = [&]() {
+            return ::testing::AssertionFailure()
+                   << "seed " << seed << " (input " << input.size() << " bytes, "
+                   << decorationTable.count << " entries, <BR> "
+                   << int(decorationTable.lineBreakTags) << "): ";
+        };
+        if (fastOut != referenceOut) {
+            size_t at = 0;
+            while (at < fastOut.size() && at < referenceOut.size() &&
+                   fastOut[at] == referenceOut[at]) {
+                ++at;
+            }
+            return failure() << "output differs at byte " << at << " (" << fastOut.size() << " vs "
+                             << referenceOut.size()
+                             << " bytes)\n  decorator:" << hexAround(fastOut, at)
+                             << "\n  reference:" << hexAround(referenceOut, at);
+        }
+        if (fast != reference) {
+            return failure() << "result " << fast << ", reference " << reference;
+        }
+        for (size_t i = 0; i < fastHits.size(); ++i) {
+            if (fastHits[i] != referenceHits[i]) {
+                const std::string keyword = entryText(decorationTable.entries[i]);
+                return failure() << "entry " << i << " hit " << fastHits[i] << ", reference "
+                                 << referenceHits[i] << ", keyword"
+                                 << hexAround(keyword, keyword.size());
+            }
+        }
+        return ::testing::AssertionSuccess();
+    }
+
+    ::testing::AssertionResult agree(const Case& c, uint64_t seed) {
+        load(c);
+        return agree(c.input, seed);
+    }
+
+    ScratchDir dir;
+    const std::string inputPath = dir.path("in.txt");
+    const std::string fastPath = dir.path("fast.html");
+    const std::string referencePath = dir.path("reference.html");
+};
+
+TEST_F(LineDecoratorDifferential, ShortLinesSmallTables) {
+    for (uint64_t seed = 1000000; seed < 1002500; ++seed) {
+        Random r(seed);
+        Case c;
+        c.table = makeTable(r, 1 + r.below(12));
+        c.breaks = r.chance(50);
+        c.input = makeText(r, c.table, r.below(r.chance(10) ? 4 : 400), 8 + r.below(80));
+        if (r.chance(4)) {
+            c.input.insert(r.below(c.input.size() + 1), 1, '\x1A');
+        }
+        ASSERT_TRUE(agree(c, seed));
+    }
+}
+
+TEST_F(LineDecoratorDifferential, LongLinesInPieces) {
+    for (uint64_t seed = 2000000; seed < 2000300; ++seed) {
+        Random r(seed);
+        Case c;
+        c.table = makeTable(r, 1 + r.below(20));
+        // Half of the cases with an empty keyword, which sends every piece
+        // down the scan, those starting with a zero byte included.
+        if (r.chance(50)) {
+            c.table.insert(c.table.begin() +
+                               static_cast<std::ptrdiff_t>(r.below(c.table.size() + 1)),
+                           Entry{"", "", 0, STYLE_BOLD});
+        }
+        c.breaks = r.chance(50);
+        c.input = makeLongLines(r, c.table);
+        ASSERT_TRUE(agree(c, seed));
+    }
+}
+
+TEST_F(LineDecoratorDifferential, ReadBufferBoundaries) {
+    for (uint64_t seed = 3000000; seed < 3000036; ++seed) {
+        Random r(seed);
+        Case c;
+        c.table = makeTable(r, 1 + r.below(16));
+        c.breaks = r.chance(50);
+        // Exactly a buffer size, or a few bytes either side of one.
+        const size_t buffer = seed % 2 == 0 ? 32768 : 65536;
+        const size_t size = seed % 3 == 0 ? buffer + 1 + r.below(4) : buffer + r.below(9) - 4;
+        c.input = makeText(r, c.table, size, r.chance(25) ? 5000 : 60);
+        c.input.resize(size, 'a');
+        for (size_t b = 4096; b < size; b += 4096) {
+            plantAtBoundary(r, c.input, b, c.table);
+        }
+        for (char& byte : c.input) {
+            if (byte == '\x1A') {
+                byte = 'a'; // reach the end
+            }
+        }
+        // A CR LF split by the buffer's end, or a lone CR ending the file,
+        // closing a line whose pieces end right there too, so that a piece
+        // needs the bytes of the next read. Each length meets each buffer.
+        if (seed % 3 != 2) {
+            static const size_t LENGTHS[] = {2045, 2046, 2047, 2048, 4093, 4094};
+            const size_t cr = seed % 3 == 0 ? buffer - 1 : size - 1;
+            const size_t lineStart = cr - LENGTHS[(seed / 6) % 6];
+            c.input[lineStart - 1] = '\n';
+            for (size_t i = lineStart; i < cr; ++i) {
+                c.input[i] = textByte(r);
+            }
+            overwrite(c.input, lineStart + r.below(cr - lineStart), anyKeyword(r, c.table));
+        }
+        if (seed % 3 == 0) {
+            c.input[buffer - 1] = '\r';
+            c.input[buffer] = '\n';
+        } else if (seed % 3 == 1) {
+            c.input.back() = '\r';
+        }
+        ASSERT_TRUE(agree(c, seed));
+    }
+}
+
+TEST_F(LineDecoratorDifferential, LargeTables) {
+    for (uint64_t seed = 4000000; seed < 4000040; ++seed) {
+        Random r(seed);
+        Case c;
+        const size_t count = seed % 10 == 0 ? MAX_ENTRIES : 13 + r.below(MAX_ENTRIES - 13);
+        c.table = makeTable(r, count);
+        c.breaks = r.chance(50);
+        c.input = makeText(r, c.table, 1000 + r.below(8000), 20 + r.below(3000));
+        ASSERT_TRUE(agree(c, seed));
+    }
+}
+
+// The decorator prepares each entry once per conversion: what it keeps must
+// follow every change of the table between conversions, even a new keyword
+// that lands in the memory the old one was released from.
+TEST_F(LineDecoratorDifferential, TableChangesBetweenConversions) {
+    for (uint64_t seed = 5000000; seed < 5000008; ++seed) {
+        Random r(seed);
+        Case c;
+        c.table = makeTable(r, 2 + r.below(30));
+        c.breaks = r.chance(50);
+        load(c);
+        for (int step = 0; step < 25; ++step) {
+            const int count = decorationTable.count;
+            const int32_t i = static_cast<int32_t>(r.below(static_cast<size_t>(count)));
+            std::string keyword = entryText(decorationTable.entries[i]);
+            const size_t change = r.below(6);
+            if (change == 0 && !keyword.empty()) {
+                // Same length, one byte different.
+                keyword[r.below(keyword.size())] = textByte(r);
+                replaceEntry(i, keyword.c_str(), "", 0, STYLE_ITALIC);
+            } else if (change <= 1) {
+                // Same keyword, other tags.
+                replaceEntry(i, keyword.c_str(), r.chance(50) ? "F00" : "", 1 + int(r.below(5)),
+                             static_cast<int32_t>(r.below(16)));
+            } else if (change == 2 && count > 1) {
+                removeEntry(i);
+            } else if (change == 3) {
+                addEntry(freshKeyword(r).c_str(), "", static_cast<int32_t>(r.below(3)), 0);
+            } else if (change == 4) {
+                decorationTable.lineBreakTags ^= 1;
+            } else {
+                replaceEntry(i, freshKeyword(r).c_str(), "0000FF", 0, STYLE_UNDERLINE);
+            }
+            std::vector<Entry> current;
+            for (int k = 0; k < decorationTable.count; ++k) {
+                current.push_back(Entry{entryText(decorationTable.entries[k]), "", 0, 0});
+            }
+            ASSERT_TRUE(agree(makeText(r, current, 200 + r.below(600), 40), seed))
+                << "step " << step;
+        }
+    }
+}
+
+} // namespace
