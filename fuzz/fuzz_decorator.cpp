@@ -36,10 +36,10 @@ const char* const COLOURS[] = {
 };
 constexpr int COLOUR_COUNT = sizeof COLOURS / sizeof COLOURS[0];
 
-constexpr int MAX_SPECS = 64;
+constexpr int MAX_PLANS = 64;
 constexpr size_t KEYWORD_BUFFER = 1024;
 
-struct EntrySpec {
+struct EntryPlan {
     uint8_t kind;
     uint8_t arg;
     uint16_t offset;
@@ -51,7 +51,7 @@ struct EntrySpec {
     int32_t style;
 };
 
-EntrySpec specs[MAX_SPECS];
+EntryPlan plans[MAX_PLANS];
 char keyword[KEYWORD_BUFFER];
 int keywordLength;
 int32_t hitsAfterFast[MAX_ENTRIES];
@@ -62,27 +62,27 @@ void listen(const char* text) {
     }
 }
 
-void readSpec(ByteReader& in, EntrySpec& spec) {
-    spec.kind = in.byte();
-    spec.arg = in.byte();
-    spec.offset = in.word();
-    spec.literalLength = in.take(spec.arg % 8, &spec.literal);
+void readPlan(ByteReader& in, EntryPlan& plan) {
+    plan.kind = in.byte();
+    plan.arg = in.byte();
+    plan.offset = in.word();
+    plan.literalLength = in.take(plan.arg % 8, &plan.literal);
 
     const uint8_t c = in.byte();
     if (c % 8 < COLOUR_COUNT) {
-        spec.colourLength = static_cast<int>(std::strlen(COLOURS[c % 8]));
-        std::memcpy(spec.colour, COLOURS[c % 8], static_cast<size_t>(spec.colourLength));
+        plan.colourLength = static_cast<int>(std::strlen(COLOURS[c % 8]));
+        std::memcpy(plan.colour, COLOURS[c % 8], static_cast<size_t>(plan.colourLength));
     } else {
         const uint8_t* bytes;
-        spec.colourLength = static_cast<int>(in.take((c >> 3) % 9, &bytes));
-        std::memcpy(spec.colour, bytes, static_cast<size_t>(spec.colourLength));
+        plan.colourLength = static_cast<int>(in.take((c >> 3) % 9, &bytes));
+        std::memcpy(plan.colour, bytes, static_cast<size_t>(plan.colourLength));
     }
-    spec.colour[spec.colourLength] = '\0';
+    plan.colour[plan.colourLength] = '\0';
 
     const uint8_t s = in.byte();
-    spec.size = s & 0x80 ? in.int32() : static_cast<int32_t>(s) - 64;
+    plan.size = s & 0x80 ? in.int32() : static_cast<int32_t>(s) - 64;
     const uint8_t t = in.byte();
-    spec.style = t == 0xFF ? in.int32() : static_cast<int8_t>(t);
+    plan.style = t == 0xFF ? in.int32() : static_cast<int8_t>(t);
 }
 
 // Appends up to `length` bytes to the keyword being built.
@@ -100,41 +100,41 @@ void appendSlice(const uint8_t* text, size_t textSize, size_t offset, size_t len
     appendBytes(text + offset, length < textSize - offset ? length : textSize - offset);
 }
 
-// Builds the spec's keyword from the dictionary, the text, the previous
+// Builds the plan's keyword from the dictionary, the text, the previous
 // keyword or the literal bytes. Keywords are zero-terminated strings in the
 // table, so a zero byte ends one.
-void buildKeyword(const EntrySpec& spec, const uint8_t* text, size_t textSize) {
+void buildKeyword(const EntryPlan& plan, const uint8_t* text, size_t textSize) {
     const int previousLength = keywordLength;
-    switch (spec.kind & 7) {
+    switch (plan.kind & 7) {
     case 0:
     case 1:
         keywordLength = 0;
-        appendBytes(reinterpret_cast<const uint8_t*>(KEYWORDS[spec.arg % KEYWORD_COUNT]),
-                    std::strlen(KEYWORDS[spec.arg % KEYWORD_COUNT]));
+        appendBytes(reinterpret_cast<const uint8_t*>(KEYWORDS[plan.arg % KEYWORD_COUNT]),
+                    std::strlen(KEYWORDS[plan.arg % KEYWORD_COUNT]));
         break;
     case 2: // a short piece of the text: usually a hit
         keywordLength = 0;
-        appendSlice(text, textSize, spec.offset, spec.arg % 16 + 1U);
+        appendSlice(text, textSize, plan.offset, plan.arg % 16 + 1U);
         break;
     case 3: // a long piece of the text: around the 511-byte cut
         keywordLength = 0;
-        appendSlice(text, textSize, spec.offset, 400U + spec.arg * 2U);
+        appendSlice(text, textSize, plan.offset, 400U + plan.arg * 2U);
         break;
     case 4: // the previous keyword cut short or extended: shared prefixes
-        keywordLength = previousLength - (spec.arg >> 3) % 4;
+        keywordLength = previousLength - (plan.arg >> 3) % 4;
         if (keywordLength < 0) {
             keywordLength = 0;
         }
-        appendBytes(spec.literal, spec.literalLength % 4);
+        appendBytes(plan.literal, plan.literalLength % 4);
         break;
     case 5:
         keywordLength = 0;
-        appendBytes(spec.literal, spec.literalLength);
+        appendBytes(plan.literal, plan.literalLength);
         break;
     case 6: // one byte repeated, up to beyond the 511-byte cut
         keywordLength = 0;
-        for (int i = 0; i < spec.offset % 600 + 1; ++i) {
-            appendBytes(&spec.arg, 1);
+        for (int i = 0; i < plan.offset % 600 + 1; ++i) {
+            appendBytes(&plan.arg, 1);
         }
         break;
     default: // the same keyword again
@@ -203,9 +203,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     ByteReader in{data, size};
     const uint8_t flags = in.byte();
-    const int specCount = in.byte() % (MAX_SPECS + 1);
-    for (int i = 0; i < specCount; ++i) {
-        readSpec(in, specs[i]);
+    const int planCount = in.byte() % (MAX_PLANS + 1);
+    for (int i = 0; i < planCount; ++i) {
+        readPlan(in, plans[i]);
     }
     const int fillerCount = flags & 0x10 ? in.byte() * 2 + 1 : 0;
     const uint32_t fillerSeed = in.word();
@@ -215,10 +215,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     clear();
     decorationTable.lineBreakTags = flags & 1 ? static_cast<uint8_t>(1 + (flags >> 5)) : 0;
     keywordLength = 0;
-    for (int i = 0; i < specCount; ++i) {
-        buildKeyword(specs[i], text, textSize);
-        addToTable(specs[i].colour, specs[i].colourLength, specs[i].size, specs[i].style,
-                   (specs[i].kind & 0x80) != 0);
+    for (int i = 0; i < planCount; ++i) {
+        buildKeyword(plans[i], text, textSize);
+        addToTable(plans[i].colour, plans[i].colourLength, plans[i].size, plans[i].style,
+                   (plans[i].kind & 0x80) != 0);
     }
     addFiller(fillerCount, fillerSeed, text, textSize);
     setDebugListener(flags & 2 ? listen : nullptr);
