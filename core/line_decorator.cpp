@@ -102,9 +102,8 @@ static void prepareEntry(const DecorationEntry& entry, PreparedEntry& prepared) 
 // lowest table index wins, whatever the keywords' lengths, so the keywords
 // go into a trie whose every node knows the lowest index ending there and
 // the lowest index anywhere below it: a walk down the trie stops as soon as
-// nothing below can beat the best entry found so far. Walks start only where
-// a keyword can start, which a bit per pair of bytes tells (a one-byte
-// keyword marks every pair it begins).
+// nothing below can beat the best entry found so far. Walks start only at the
+// scan's stops (below).
 
 constexpr unsigned NO_ENTRY = 0xFFFF;
 
@@ -146,10 +145,14 @@ static unsigned pairAt(const unsigned char* at) {
 static unsigned char shortStops[65536];
 static unsigned char longStops[1 << PREFIX_HASH_BITS];
 
-static unsigned prefixHash(const unsigned char* at) {
-    const uint32_t bytes = static_cast<uint32_t>(at[0]) | static_cast<uint32_t>(at[1]) << 8 |
-                           static_cast<uint32_t>(at[2]) << 16;
+// Hash of three bytes, the first in the lowest bits.
+static unsigned hashOfThree(uint32_t bytes) {
     return (bytes * 0x9E3779B1u) >> (32 - PREFIX_HASH_BITS);
+}
+
+static unsigned prefixHash(const unsigned char* at) {
+    return hashOfThree(static_cast<uint32_t>(at[0]) | static_cast<uint32_t>(at[1]) << 8 |
+                       static_cast<uint32_t>(at[2]) << 16);
 }
 
 // The four bytes at `at` in one load, the first in the lowest bits.
@@ -165,8 +168,7 @@ static uint32_t fourBytesAt(const unsigned char* at) {
 // shortStops[pairAt(at)] | longStops[prefixHash(at)], from a single load.
 static unsigned stopAt(const unsigned char* at) {
     const uint32_t bytes = fourBytesAt(at);
-    return shortStops[bytes & 0xFFFF] |
-           longStops[((bytes & 0xFFFFFF) * 0x9E3779B1u) >> (32 - PREFIX_HASH_BITS)];
+    return shortStops[bytes & 0xFFFF] | longStops[hashOfThree(bytes & 0xFFFFFF)];
 }
 
 // The first stop at or after `at`. Reads up to three bytes past the stop.
