@@ -193,17 +193,23 @@ template <typename Prepare> bool saveInChild(Prepare prepare) {
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-TEST_F(SettingsFileTest, FullDiskKeepsTheOldFile) {
-    const std::string old = START + "0\r\nold\r\nC\r\n0\r\n0\r\n" + END;
-    writeFile(SETTINGS_FILE_NAME, old);
+// A table far larger than the 100 bytes a child may write before the disk is
+// "full"; returns whether that child's save reported success.
+static bool saveLargeTableOnFullDisk() {
     for (int i = 0; i < 200; ++i) {
         addEntry(("keyword number " + std::to_string(i)).c_str(), "ABCDEF", i, 0);
     }
-    EXPECT_FALSE(saveInChild([] {
+    return saveInChild([] {
         std::signal(SIGXFSZ, SIG_IGN);
         rlimit limit{100, 100};
         setrlimit(RLIMIT_FSIZE, &limit);
-    }));
+    });
+}
+
+TEST_F(SettingsFileTest, FullDiskKeepsTheOldFile) {
+    const std::string old = START + "0\r\nold\r\nC\r\n0\r\n0\r\n" + END;
+    writeFile(SETTINGS_FILE_NAME, old);
+    EXPECT_FALSE(saveLargeTableOnFullDisk());
     EXPECT_EQ(readFile(SETTINGS_FILE_NAME), old);
     EXPECT_FALSE(fileExists("TintMark.dat.tmp"));
 }
@@ -212,14 +218,7 @@ TEST_F(SettingsFileTest, FullDiskWhileWritingInPlaceKeepsTheOldFile) {
     const std::string old = START + "0\r\nold\r\nC\r\n0\r\n0\r\n" + END;
     writeFile(SETTINGS_FILE_NAME, old);
     std::filesystem::create_directory("TintMark.dat.tmp"); // forces the in-place write
-    for (int i = 0; i < 200; ++i) {
-        addEntry(("keyword number " + std::to_string(i)).c_str(), "ABCDEF", i, 0);
-    }
-    EXPECT_FALSE(saveInChild([] {
-        std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit{100, 100};
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }));
+    EXPECT_FALSE(saveLargeTableOnFullDisk());
     EXPECT_EQ(readFile(SETTINGS_FILE_NAME), old);
 }
 
