@@ -43,6 +43,21 @@ def random_settings(rng):
     return eol.join(lines) + eol
 
 
+def run_program(program, names, work):
+    """Runs the program on the named inputs. Under Wine a start can fail
+    before the program runs at all (the emulator's own status, nothing
+    written); such a start is tried again, and said so."""
+    for attempt in range(3):
+        done = subprocess.run(program + names, cwd=work, stdout=subprocess.PIPE,
+                              stderr=subprocess.STDOUT, timeout=60)
+        wrote = any(os.path.exists(os.path.join(work, n[:-3] + "html")) for n in names)
+        if done.returncode == 0 or wrote:
+            return done
+        print("the program wrote nothing and ended with status %d (printed %r); trying again"
+              % (done.returncode, done.stdout[:300]))
+    return done
+
+
 def main():
     program = shlex.split(sys.argv[1])
     runs = int(sys.argv[2]) if len(sys.argv) > 2 else 200
@@ -60,17 +75,26 @@ def main():
                 with open(os.path.join(work, name), "wb") as f:
                     f.write(text)
                 names.append(name)
-            subprocess.run(program + names, cwd=work, stdout=subprocess.DEVNULL,
-                           stderr=subprocess.DEVNULL, timeout=60)
+            # Outputs of the previous run must not pass for this run's.
+            for name in names:
+                out = os.path.join(work, name[:-3] + "html")
+                if os.path.exists(out):
+                    os.remove(out)
+            done = run_program(program, names, work)
             entries, line_break = model.load_settings(settings)
             for name, text in zip(names, texts):
-                with open(os.path.join(work, name[:-3] + "html"), "rb") as f:
-                    got = f.read()
+                try:
+                    with open(os.path.join(work, name[:-3] + "html"), "rb") as f:
+                        got = f.read()
+                except OSError:
+                    got = None
                 want = model.convert(text, entries, line_break)
                 if got != want:
                     failures += 1
-                    print("run %d %s differs\n settings=%r\n input=%r\n want=%r\n got=%r"
-                          % (run, name, settings, text[:300], want[:300], got[:300]))
+                    print("run %d %s differs (exit status %d)\n settings=%r\n input=%r\n"
+                          " want=%r\n got=%r\n printed=%r"
+                          % (run, name, done.returncode, settings, text[:300], want[:300],
+                             got[:300] if got is not None else None, done.stdout[:600]))
     print("%d passed, %d failed" % (runs * 3 - failures, failures))
     return 1 if failures else 0
 
