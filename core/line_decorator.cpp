@@ -145,9 +145,11 @@ static unsigned pairAt(const unsigned char* at) {
 static unsigned char shortStops[65536];
 static unsigned char longStops[1 << PREFIX_HASH_BITS];
 
-// Hash of three bytes, the first in the lowest bits.
+// Hash of the three lowest bytes of `bytes`, the first in the lowest bits.
+// The multiplier's low byte is zero, so the fourth byte drops out of the
+// product and the scan need not mask it off.
 static unsigned hashOfThree(uint32_t bytes) {
-    return (bytes * 0x9E3779B1u) >> (32 - PREFIX_HASH_BITS);
+    return (bytes * 0x9E377900u) >> (32 - PREFIX_HASH_BITS);
 }
 
 static unsigned prefixHash(const unsigned char* at) {
@@ -168,7 +170,7 @@ static uint32_t fourBytesAt(const unsigned char* at) {
 // shortStops[pairAt(at)] | longStops[prefixHash(at)], from a single load.
 static unsigned stopAt(const unsigned char* at) {
     const uint32_t bytes = fourBytesAt(at);
-    return shortStops[bytes & 0xFFFF] | longStops[hashOfThree(bytes & 0xFFFFFF)];
+    return shortStops[bytes & 0xFFFF] | longStops[hashOfThree(bytes)];
 }
 
 // The first stop at or after `at`. Reads up to three bytes past the stop.
@@ -189,6 +191,40 @@ static const unsigned char* nextStop(const unsigned char* at) {
     }
 }
 
+// The entries themselves, found without walking the trie in the usual case:
+// - pairEntry, by the pair of bytes at a position: the lowest entry whose
+//   keyword of one or two bytes matches there;
+// - longer keywords in lists by the top bits of the hash of their first
+//   three bytes (a small table stays in the nearest cache), each list in
+//   table order and each keyword held as its first 16 bytes and a mask, so
+//   that most are checked with a few independent loads. A list longer than
+//   LONG_LIST_LIMIT (keywords sharing a long stretch, say) is left to the
+//   trie, whose cost does not grow with the list.
+// Both are read only where the stop tables say a keyword of their kind may
+// begin.
+constexpr int HEAD_LENGTH = 16;
+constexpr int LIST_HASH_BITS = 12;
+constexpr int LONG_LIST_LIMIT = 8;
+
+struct LongKeyword {
+    uint64_t head[2]; // the first HEAD_LENGTH bytes, zero past the keyword
+    uint64_t mask[2]; // all ones over the keyword's bytes
+    const unsigned char* keyword;
+    uint16_t entry;
+    uint16_t length;
+};
+
+// A list: first LongKeyword in the low 16 bits, count in the high 16 bits;
+// 0 for none. TRIE_LIST sends the walk to the trie.
+constexpr uint32_t TRIE_LIST = 0xFFFFu << 16;
+
+static uint16_t pairEntry[65536];
+static LongKeyword longKeywords[MAX_ENTRIES];
+static int longKeywordCount;
+static uint32_t longLists[1 << LIST_HASH_BITS];
+static uint16_t usedLists[MAX_ENTRIES]; // the longLists set, for clearing
+static int usedListCount;
+
 static void markShortStopsAfter(unsigned char first) {
     for (unsigned second = 0; second < 256; ++second) {
         shortStops[first | second << 8] = 1;
@@ -206,6 +242,61 @@ static uint32_t newNode(unsigned char label, uint16_t entry) {
     return index;
 }
 
+static unsigned listHash(const unsigned char* at) {
+    return prefixHash(at) >> (PREFIX_HASH_BITS - LIST_HASH_BITS);
+}
+
+static void addLongKeyword(const unsigned char* keyword, int length, uint16_t entry) {
+    LongKeyword& added = longKeywords[longKeywordCount++];
+    unsigned char head[HEAD_LENGTH] = {};
+    unsigned char mask[HEAD_LENGTH] = {};
+    const int inHead = length < HEAD_LENGTH ? length : HEAD_LENGTH;
+    std::memcpy(head, keyword, static_cast<size_t>(inHead));
+    std::memset(mask, 0xFF, static_cast<size_t>(inHead));
+    std::memcpy(added.head, head, sizeof head);
+    std::memcpy(added.mask, mask, sizeof mask);
+    added.keyword = keyword;
+    added.entry = entry;
+    added.length = static_cast<uint16_t>(length);
+}
+
+// Groups longKeywords by list, keeping table order within each: counts,
+// then places each keyword after those of the lists before its own.
+static void buildLongLists() {
+    static LongKeyword sorted[MAX_ENTRIES];
+    static uint16_t listOf[MAX_ENTRIES];
+    for (int i = 0; i < longKeywordCount; ++i) {
+        listOf[i] = static_cast<uint16_t>(listHash(longKeywords[i].keyword));
+        uint32_t& list = longLists[listOf[i]];
+        if (list == 0) {
+            usedLists[usedListCount++] = listOf[i];
+        }
+        list += 1u << 16;
+    }
+    int next = 0;
+    for (int i = 0; i < usedListCount; ++i) {
+        uint32_t& list = longLists[usedLists[i]];
+        const int count = static_cast<int>(list >> 16);
+        list = static_cast<uint32_t>(next) | static_cast<uint32_t>(count) << 16;
+        next += count;
+    }
+    static uint16_t filled[1 << LIST_HASH_BITS];
+    for (int i = 0; i < usedListCount; ++i) {
+        filled[usedLists[i]] = 0;
+    }
+    for (int i = 0; i < longKeywordCount; ++i) {
+        const uint32_t list = longLists[listOf[i]];
+        sorted[(list & 0xFFFF) + static_cast<uint32_t>(filled[listOf[i]]++)] = longKeywords[i];
+    }
+    std::memcpy(longKeywords, sorted, sizeof(LongKeyword) * static_cast<size_t>(longKeywordCount));
+    for (int i = 0; i < usedListCount; ++i) {
+        uint32_t& list = longLists[usedLists[i]];
+        if ((list >> 16) > static_cast<uint32_t>(LONG_LIST_LIMIT)) {
+            list = TRIE_LIST;
+        }
+    }
+}
+
 static void addKeyword(const unsigned char* keyword, int length, uint16_t entry) {
     if (length == 0) {
         emptyKeyword = true; // occurs in every line, matches nowhere
@@ -215,14 +306,24 @@ static void addKeyword(const unsigned char* keyword, int length, uint16_t entry)
         if (singleByteEntry[keyword[0]] == NO_ENTRY) {
             singleByteEntry[keyword[0]] = entry;
             markShortStopsAfter(keyword[0]);
+            for (unsigned second = 0; second < 256; ++second) {
+                uint16_t& lowest = pairEntry[keyword[0] | second << 8];
+                if (lowest > entry) {
+                    lowest = entry;
+                }
+            }
         }
         return;
     }
     const unsigned pair = pairAt(keyword);
     if (length == 2) {
         shortStops[pair] = 1;
+        if (pairEntry[pair] > entry) {
+            pairEntry[pair] = entry;
+        }
     } else {
         longStops[prefixHash(keyword)] = 1;
+        addLongKeyword(keyword, length, entry);
     }
     uint32_t node = pairNodes[pair];
     if (node == 0) {
@@ -252,6 +353,12 @@ static void prepareTable() {
         pairNodes[usedPairs[i]] = 0;
     }
     usedPairCount = 0;
+    for (int i = 0; i < usedListCount; ++i) {
+        longLists[usedLists[i]] = 0;
+    }
+    usedListCount = 0;
+    longKeywordCount = 0;
+    std::memset(pairEntry, 0xFF, sizeof pairEntry);
     std::memset(shortStops, 0, sizeof shortStops);
     std::memset(longStops, 0, sizeof longStops);
     markShortStopsAfter(0);
@@ -266,11 +373,13 @@ static void prepareTable() {
         addKeyword(reinterpret_cast<const unsigned char*>(entryText(entry)), prepared.keywordLength,
                    static_cast<uint16_t>(i));
     }
+    buildLongLists();
 }
 
-// The entry that wins at a stop position, or NO_ENTRY. The text is
-// zero-terminated and no keyword holds a zero byte, so a walk ends there.
-static unsigned entryAt(const unsigned char* at) {
+// The entry that wins at a position, or NO_ENTRY, found in the trie. The
+// text is zero-terminated and no keyword holds a zero byte, so a walk ends
+// there.
+static unsigned trieEntryAt(const unsigned char* at) {
     unsigned best = singleByteEntry[at[0]];
     const unsigned char* next = at + 2;
     uint32_t node = pairNodes[pairAt(at)];
@@ -284,6 +393,53 @@ static unsigned entryAt(const unsigned char* at) {
             child = trieNodes[child].sibling;
         }
         node = child;
+    }
+    return best;
+}
+
+// The eight bytes at `at` in one load, in memory order.
+static uint64_t eightBytesAt(const unsigned char* at) {
+    uint64_t bytes;
+    std::memcpy(&bytes, at, sizeof bytes);
+    return bytes;
+}
+
+// The entry that wins at a stop position, or NO_ENTRY. `remaining` bytes of
+// the piece start at `at`, which may be read HEAD_LENGTH - 1 bytes past the
+// piece's end: a keyword's head never matches across the terminator, as no
+// keyword holds a zero byte.
+static unsigned entryAt(const unsigned char* at, size_t remaining) {
+    const unsigned pair = pairAt(at);
+    const unsigned hash = prefixHash(at);
+    unsigned best = shortStops[pair] ? pairEntry[pair] : NO_ENTRY;
+    if (!longStops[hash]) {
+        return best;
+    }
+    const uint32_t list = longLists[hash >> (PREFIX_HASH_BITS - LIST_HASH_BITS)];
+    if (list == TRIE_LIST) {
+        return trieEntryAt(at);
+    }
+    const LongKeyword* candidate = longKeywords + (list & 0xFFFF);
+    const LongKeyword* const end = candidate + (list >> 16);
+    if (candidate == end) {
+        return best;
+    }
+    const uint64_t first = eightBytesAt(at);
+    const uint64_t second = eightBytesAt(at + 8);
+    for (; candidate != end && candidate->entry < best; ++candidate) {
+        const uint64_t differ = ((first & candidate->mask[0]) ^ candidate->head[0]) |
+                                ((second & candidate->mask[1]) ^ candidate->head[1]);
+        if (differ != 0) {
+            continue;
+        }
+        if (candidate->length > HEAD_LENGTH &&
+            (candidate->length > remaining ||
+             std::memcmp(at + HEAD_LENGTH, candidate->keyword + HEAD_LENGTH,
+                         candidate->length - static_cast<size_t>(HEAD_LENGTH)) != 0)) {
+            continue;
+        }
+        best = candidate->entry;
+        break;
     }
     return best;
 }
@@ -332,7 +488,7 @@ static void writeLineEnd(TextWriter* out, const char* piece, int start, int end)
 
 // Decorates one piece: pieceLength bytes, zero-terminated, that end with its
 // only LF if they hold one.
-static void decoratePiece(TextWriter* out, const char* piece) {
+static void decoratePiece(TextWriter* out, const char* piece, int pieceLength) {
     const unsigned char* text = reinterpret_cast<const unsigned char*>(piece);
     if (debugging) {
         debugOut("DataNum = %d\n", decorationTable.count);
@@ -346,7 +502,7 @@ static void decoratePiece(TextWriter* out, const char* piece) {
         if (text[q] == 0) {
             break; // everything stops at the first zero byte
         }
-        const unsigned entry = entryAt(text + q);
+        const unsigned entry = entryAt(text + q, static_cast<size_t>(pieceLength - q));
         if (entry == NO_ENTRY) {
             ++q;
             continue;
@@ -421,7 +577,7 @@ DecorateResult decorateFileResult(const char* inputPath, const char* outputPath)
         if (pieceLength == 0) {
             break;
         }
-        decoratePiece(&output, piece);
+        decoratePiece(&output, piece, pieceLength);
         if (textReaderExhausted(&input) ||
             (inputSize >= 0 && textReaderPosition(&input) >= inputSize)) {
             markHits(piece);
