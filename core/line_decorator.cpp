@@ -32,7 +32,7 @@ static PreparedEntry preparedEntries[MAX_ENTRIES];
 // The decorated texts one after another, so that those of a large table stay
 // close together in the cache; padded so that the last can be copied in
 // whole blocks.
-static char decoratedTexts[MAX_ENTRIES * DECORATED_CAPACITY + SHORT_COPY_BLOCK];
+static char decoratedTexts[MAX_ENTRIES * DECORATED_CAPACITY + SHORT_COPY_LIMIT];
 static int decoratedTextsLength;
 
 static int appendText(char* to, int at, const char* text, int length) {
@@ -470,20 +470,16 @@ static void markHits(const char* line) {
 
 // What ends a line: CR LF for its LF, then "<BR>" when asked for. Padded
 // for writeShortBytes.
-static const char LINE_END[8 + SHORT_COPY_BLOCK] = "\r\n<BR>";
+static const char LINE_END[8 + SHORT_COPY_LIMIT] = "\r\n<BR>";
 
 // Writes bytes start .. end - 1 of a piece, which end the line: only the
 // last of them can be an LF.
 static void writeLineEnd(TextWriter* out, const char* piece, int start, int end) {
     const bool newline = end > start && piece[end - 1] == '\n';
     const int plainEnd = newline ? end - 1 : end;
-    if (plainEnd > start) {
-        writeShortBytes(out, piece + start, static_cast<size_t>(plainEnd - start));
-    }
     const size_t tail = (newline ? 2 : 0) + (decorationTable.lineBreakTags ? 4 : 0);
-    if (tail > 0) {
-        writeShortBytes(out, newline ? LINE_END : LINE_END + 2, tail);
-    }
+    writeShortPair(out, piece + start, static_cast<size_t>(plainEnd - start),
+                   newline ? LINE_END : LINE_END + 2, tail);
 }
 
 // Decorates one piece: pieceLength bytes, zero-terminated, that end with its
@@ -515,13 +511,12 @@ static void decoratePiece(TextWriter* out, const char* piece, int pieceLength) {
                 reportRun(piece, runStart, q, table);
             }
         }
-        if (q > runStart) {
-            writeShortBytes(out, piece + runStart, static_cast<size_t>(q - runStart));
-        }
         if (prepared.newlineInside) {
+            writeShortBytes(out, piece + runStart, static_cast<size_t>(q - runStart));
             writeText(out, prepared.decorated, static_cast<size_t>(prepared.decoratedLength));
         } else {
-            writeShortBytes(out, prepared.decorated, static_cast<size_t>(prepared.decoratedLength));
+            writeShortPair(out, piece + runStart, static_cast<size_t>(q - runStart),
+                           prepared.decorated, static_cast<size_t>(prepared.decoratedLength));
         }
         matched = true;
         q += prepared.keywordLength;

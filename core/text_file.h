@@ -9,7 +9,12 @@
 #include <cstring>
 
 constexpr size_t TEXT_FILE_BUFFER = 64 * 1024;
+// Short copies move whole blocks: one of SHORT_COPY_LIMIT bytes for anything
+// up to that length, else blocks of SHORT_COPY_BLOCK. Their sources and
+// destinations must stay readable and writable SHORT_COPY_LIMIT - 1 bytes
+// past the end of what is copied.
 constexpr size_t SHORT_COPY_BLOCK = 32;
+constexpr size_t SHORT_COPY_LIMIT = 2 * SHORT_COPY_BLOCK;
 
 struct TextReader {
     FILE* file;
@@ -24,7 +29,7 @@ struct TextReader {
     // Spare bytes past the data: one holds a piece's terminator, and the
     // rest let a reader look a few bytes past it, or copy a piece in whole
     // blocks, without leaving the buffer.
-    unsigned char raw[TEXT_FILE_BUFFER + SHORT_COPY_BLOCK + 8];
+    unsigned char raw[TEXT_FILE_BUFFER + SHORT_COPY_LIMIT + 8];
 };
 
 struct TextWriter {
@@ -33,7 +38,7 @@ struct TextWriter {
     bool failed;
     // TEXT_FILE_BUFFER bytes of text, and room for writeShortBytes to copy
     // in whole blocks past the end of what it appends.
-    char buffer[TEXT_FILE_BUFFER + SHORT_COPY_BLOCK];
+    char buffer[TEXT_FILE_BUFFER + SHORT_COPY_LIMIT];
 };
 
 bool openTextReader(TextReader* reader, const char* path);
@@ -81,20 +86,42 @@ inline void writeBytes(TextWriter* writer, const char* bytes, size_t length) {
     }
 }
 
-// writeBytes for the many short pieces of a conversion, copied in blocks of
-// SHORT_COPY_BLOCK bytes: no call and no branching on the length. The source
-// must stay readable SHORT_COPY_BLOCK - 1 bytes past its end.
+// Copies `length` bytes in whole blocks; see SHORT_COPY_LIMIT.
+inline void copyShort(char* to, const char* from, size_t length) {
+    if (length <= SHORT_COPY_LIMIT) {
+        std::memcpy(to, from, SHORT_COPY_LIMIT);
+        return;
+    }
+    size_t done = 0;
+    do {
+        std::memcpy(to + done, from + done, SHORT_COPY_BLOCK);
+        done += SHORT_COPY_BLOCK;
+    } while (done < length);
+}
+
+// writeBytes for the many short pieces of a conversion, copied in whole
+// blocks (see SHORT_COPY_LIMIT): no call and little branching.
 inline void writeShortBytes(TextWriter* writer, const char* bytes, size_t length) {
     if (length <= TEXT_FILE_BUFFER - writer->length) {
-        char* to = writer->buffer + writer->length;
-        size_t done = 0;
-        do {
-            std::memcpy(to + done, bytes + done, SHORT_COPY_BLOCK);
-            done += SHORT_COPY_BLOCK;
-        } while (done < length);
+        copyShort(writer->buffer + writer->length, bytes, length);
         writer->length += length;
     } else {
         writeBytesSlowly(writer, bytes, length);
+    }
+}
+
+// Two writeShortBytes in one: the text before a keyword and the keyword as
+// decorated.
+inline void writeShortPair(TextWriter* writer, const char* first, size_t firstLength,
+                           const char* second, size_t secondLength) {
+    if (firstLength + secondLength <= TEXT_FILE_BUFFER - writer->length) {
+        char* to = writer->buffer + writer->length;
+        copyShort(to, first, firstLength);
+        copyShort(to + firstLength, second, secondLength);
+        writer->length += firstLength + secondLength;
+    } else {
+        writeBytesSlowly(writer, first, firstLength);
+        writeBytesSlowly(writer, second, secondLength);
     }
 }
 void writeTextString(TextWriter* writer, const char* text);
