@@ -214,9 +214,15 @@ struct LongKeyword {
     uint16_t length;
 };
 
-// A list: first LongKeyword in the low 16 bits, count in the high 16 bits;
-// 0 for none. TRIE_LIST sends the walk to the trie.
-constexpr uint32_t TRIE_LIST = 0xFFFFu << 16;
+// A list: first LongKeyword in the low 16 bits, count in the next 8 bits,
+// LONG_TAILS when a keyword in it is longer than HEAD_LENGTH; 0 for none.
+// A count of TRIE_COUNT sends the walk to the trie.
+constexpr uint32_t TRIE_COUNT = 0xFF;
+constexpr uint32_t LONG_TAILS = 1u << 24;
+
+static uint32_t listCount(uint32_t list) {
+    return (list >> 16) & 0xFF;
+}
 
 static uint16_t pairEntry[65536];
 static LongKeyword longKeywords[MAX_ENTRIES];
@@ -265,36 +271,38 @@ static void addLongKeyword(const unsigned char* keyword, int length, uint16_t en
 static void buildLongLists() {
     static LongKeyword sorted[MAX_ENTRIES];
     static uint16_t listOf[MAX_ENTRIES];
+    static uint16_t sizes[1 << LIST_HASH_BITS];  // keywords in each list
+    static uint16_t filled[1 << LIST_HASH_BITS]; // of them placed so far
+    static bool longTails[1 << LIST_HASH_BITS];  // one is longer than its head
     for (int i = 0; i < longKeywordCount; ++i) {
-        listOf[i] = static_cast<uint16_t>(listHash(longKeywords[i].keyword));
-        uint32_t& list = longLists[listOf[i]];
-        if (list == 0) {
-            usedLists[usedListCount++] = listOf[i];
+        const uint16_t list = static_cast<uint16_t>(listHash(longKeywords[i].keyword));
+        listOf[i] = list;
+        if (sizes[list] == 0) {
+            usedLists[usedListCount++] = list;
+            longTails[list] = false;
+            filled[list] = 0;
         }
-        list += 1u << 16;
+        ++sizes[list];
+        if (longKeywords[i].length > HEAD_LENGTH) {
+            longTails[list] = true;
+        }
     }
-    int next = 0;
+    uint32_t next = 0;
     for (int i = 0; i < usedListCount; ++i) {
-        uint32_t& list = longLists[usedLists[i]];
-        const int count = static_cast<int>(list >> 16);
-        list = static_cast<uint32_t>(next) | static_cast<uint32_t>(count) << 16;
+        const uint16_t list = usedLists[i];
+        const uint32_t count = sizes[list];
+        const uint32_t shown = count > LONG_LIST_LIMIT ? TRIE_COUNT : count;
+        longLists[list] = next | shown << 16 | (longTails[list] ? LONG_TAILS : 0);
         next += count;
     }
-    static uint16_t filled[1 << LIST_HASH_BITS];
-    for (int i = 0; i < usedListCount; ++i) {
-        filled[usedLists[i]] = 0;
-    }
     for (int i = 0; i < longKeywordCount; ++i) {
-        const uint32_t list = longLists[listOf[i]];
-        sorted[(list & 0xFFFF) + static_cast<uint32_t>(filled[listOf[i]]++)] = longKeywords[i];
+        const uint16_t list = listOf[i];
+        sorted[(longLists[list] & 0xFFFF) + filled[list]++] = longKeywords[i];
+    }
+    for (int i = 0; i < usedListCount; ++i) {
+        sizes[usedLists[i]] = 0;
     }
     std::memcpy(longKeywords, sorted, sizeof(LongKeyword) * static_cast<size_t>(longKeywordCount));
-    for (int i = 0; i < usedListCount; ++i) {
-        uint32_t& list = longLists[usedLists[i]];
-        if ((list >> 16) > static_cast<uint32_t>(LONG_LIST_LIMIT)) {
-            list = TRIE_LIST;
-        }
-    }
 }
 
 static void addKeyword(const unsigned char* keyword, int length, uint16_t entry) {
@@ -409,23 +417,37 @@ static uint64_t eightBytesAt(const unsigned char* at) {
 // piece's end: a keyword's head never matches across the terminator, as no
 // keyword holds a zero byte.
 static unsigned entryAt(const unsigned char* at, size_t remaining) {
-    const unsigned pair = pairAt(at);
-    const unsigned hash = prefixHash(at);
+    const uint32_t bytes = fourBytesAt(at);
+    const unsigned pair = bytes & 0xFFFF;
+    const unsigned hash = hashOfThree(bytes);
     unsigned best = shortStops[pair] ? pairEntry[pair] : NO_ENTRY;
     if (!longStops[hash]) {
         return best;
     }
     const uint32_t list = longLists[hash >> (PREFIX_HASH_BITS - LIST_HASH_BITS)];
-    if (list == TRIE_LIST) {
+    const uint32_t count = listCount(list);
+    if (count == TRIE_COUNT) {
         return trieEntryAt(at);
     }
     const LongKeyword* candidate = longKeywords + (list & 0xFFFF);
-    const LongKeyword* const end = candidate + (list >> 16);
-    if (candidate == end) {
-        return best;
-    }
+    const LongKeyword* const end = candidate + count;
     const uint64_t first = eightBytesAt(at);
     const uint64_t second = eightBytesAt(at + 8);
+    if (!(list & LONG_TAILS)) {
+        // Every keyword is whole in its head: all are tried, without a branch
+        // on the outcome, which would go either way.
+        for (; candidate != end; ++candidate) {
+            const uint64_t differ = ((first & candidate->mask[0]) ^ candidate->head[0]) |
+                                    ((second & candidate->mask[1]) ^ candidate->head[1]);
+            // A keyword that differs reads as all ones, which never wins;
+            // the top bit of differ | -differ is set exactly when differ is
+            // not zero, with no branch for the compiler to make of it.
+            const uint32_t differs = static_cast<uint32_t>((differ | (0 - differ)) >> 63);
+            const unsigned found = candidate->entry | (0u - differs);
+            best = found < best ? found : best;
+        }
+        return best;
+    }
     for (; candidate != end && candidate->entry < best; ++candidate) {
         const uint64_t differ = ((first & candidate->mask[0]) ^ candidate->head[0]) |
                                 ((second & candidate->mask[1]) ^ candidate->head[1]);
