@@ -99,11 +99,13 @@ static void prepareEntry(const DecorationEntry& entry, PreparedEntry& prepared) 
 
 // ---------------------------------------------------------------------------
 // Which entry matches at a position. At one position the entry with the
-// lowest table index wins, whatever the keywords' lengths, so the keywords
-// go into a trie whose every node knows the lowest index ending there and
-// the lowest index anywhere below it: a walk down the trie stops as soon as
-// nothing below can beat the best entry found so far. Walks start only at the
-// scan's stops (below).
+// lowest table index wins, whatever the keywords' lengths. Short lists of
+// keywords by their first bytes (below) answer that in the usual case. For
+// keywords that crowd into one list the keywords also go into a trie whose
+// every node knows the lowest index ending there and the lowest index
+// anywhere below it: a walk down the trie stops as soon as nothing below can
+// beat the best entry found so far. Either is consulted only at the scan's
+// stops (below).
 
 constexpr unsigned NO_ENTRY = 0xFFFF;
 
