@@ -466,4 +466,59 @@ TEST_F(LineDecoratorDifferential, TableChangesBetweenConversions) {
     }
 }
 
+// Keywords in families that share their first three bytes, or their first
+// fifteen to seventeen, a family as large as a dozen, in text whose lines
+// often end partway into one of them: the lookup takes long families and
+// short ones different ways, and checks the first sixteen bytes of a keyword
+// apart from the rest.
+TEST_F(LineDecoratorDifferential, KeywordFamilies) {
+    for (uint64_t seed = 6000000; seed < 6000150; ++seed) {
+        Random r(seed);
+        Case c;
+        const size_t families = 1 + r.below(seed % 5 == 0 ? 60 : 6);
+        for (size_t f = 0; f < families; ++f) {
+            // Most share three bytes; some share fifteen to seventeen, so
+            // that only the bytes past the first sixteen tell them apart.
+            std::string stem;
+            for (size_t i = r.chance(25) ? 15 + r.below(3) : 3; i > 0; --i) {
+                stem += textByte(r);
+            }
+            const size_t members = 1 + r.below(13);
+            for (size_t m = 0; m < members && c.table.size() < MAX_ENTRIES; ++m) {
+                std::string keyword = stem;
+                const size_t length = stem.size() + (r.chance(30) ? r.below(3) : r.below(6));
+                while (keyword.size() < length) {
+                    keyword += textByte(r);
+                }
+                c.table.push_back(Entry{keyword, r.chance(50) ? "FF0000" : "", 0,
+                                        static_cast<int32_t>(r.below(16))});
+            }
+        }
+        // Now and then a keyword of one or two bytes that a family's also
+        // begins with, placed anywhere in the table.
+        for (size_t extra = r.below(3); extra > 0; --extra) {
+            const std::string& base = c.table[r.below(c.table.size())].keyword;
+            c.table.insert(c.table.begin() + static_cast<std::ptrdiff_t>(r.below(c.table.size())),
+                           Entry{base.substr(0, 1 + r.below(2)), "", 0, STYLE_BOLD});
+        }
+        c.breaks = r.chance(50);
+        std::string text;
+        while (text.size() < 3000) {
+            const std::string& keyword = anyKeyword(r, c.table);
+            if (r.chance(30)) {
+                // Cut short by the line's end.
+                text += keyword.substr(0, r.below(keyword.size() + 1));
+                text += r.chance(50) ? "\r\n" : "\n";
+            } else {
+                text += keyword;
+                if (r.chance(20)) {
+                    text += textByte(r);
+                }
+            }
+        }
+        c.input = text;
+        ASSERT_TRUE(agree(c, seed));
+    }
+}
+
 } // namespace
