@@ -6,14 +6,18 @@
 # time on a much larger input to show time grows linearly with size.
 #
 #   bench/run_bench.sh [--size SIZE] [--big-size SIZE] [--reps N] [--ref-reps N]
-#                      [--big-reps N] [--seed N] [--wall] [--keep]
+#                      [--big-reps N] [--seed N] [--wall] [--fresh] [--keep]
 #
 # SIZE is bytes or a number with K, M or G (binary units). Defaults: --size
 # 64M, --big-size 512M (0 skips the large run), --reps 5 (converter and copy),
 # --ref-reps 1 (the reference is slow: about a minute with 512 entries on
 # 64 MiB), --big-reps 1, --seed 1. The checks compare CPU time (user +
 # system), which other load on a shared machine disturbs less than
-# wall-clock time; --wall bases them on wall-clock time instead. Scratch
+# wall-clock time; --wall bases them on wall-clock time instead. Each timed
+# run writes over the previous run's output, as a user converting a file
+# again does; --fresh removes the outputs before each timed run instead
+# (untimed), which spares the copy and the converter the release of the old
+# file's pages. Scratch
 # files go under $TMPDIR (or /tmp) and are removed at the end unless --keep
 # is given. Exits 0 when every check passes, 1 when one fails, 2 on a usage
 # or build error.
@@ -29,6 +33,7 @@ big_reps=1
 seed=1
 keep=0
 use_wall=0
+fresh=0
 
 usage() {
   sed -n 's/^#   //p' "${BASH_SOURCE[0]}" >&2
@@ -51,6 +56,7 @@ while (($#)); do
     ;;
   --keep) keep=1 && shift ;;
   --wall) use_wall=1 && shift ;;
+  --fresh) fresh=1 && shift ;;
   *) usage ;;
   esac
 done
@@ -178,8 +184,11 @@ done
 progress "timing the converter (50 and 512 entries) and the copy, $reps runs each"
 for ((i = 0; i < reps; i++)); do
   # Interleaved, so a change in the machine's load touches all three alike.
+  if ((fresh)); then rm -f "$scratch/copy.txt"; fi
   timed copy "$scratch" "$copy_tool" corpus.txt copy.txt
+  if ((fresh)); then rm -f "$scratch/t50/corpus.html"; fi
   timed conv50 "$scratch/t50" "$converter" corpus.txt
+  if ((fresh)); then rm -f "$scratch/t512/corpus.html"; fi
   timed conv512 "$scratch/t512" "$converter" corpus.txt
 done
 
@@ -210,6 +219,7 @@ if [[ $big_size != 0 ]]; then
   cat "$scratch/big/corpus.txt" >/dev/null
   big_rss=$(peak_kib "$scratch/big" "$converter" corpus.txt)
   for ((i = 0; i < big_reps; i++)); do
+    if ((fresh)); then rm -f "$scratch/big/corpus.html"; fi
     timed big "$scratch/big" "$converter" corpus.txt
   done
   rm -rf "$scratch/big"
@@ -248,7 +258,7 @@ echo "  corpus: $mib MiB ($bytes bytes, $lines lines, $per_line keywords a line,
 echo "  output: $(ratio "${out_bytes[50]}" "$bytes")x the input's size with 50 entries," \
   "$(ratio "${out_bytes[512]}" "$bytes")x with 512"
 echo "  medians of $reps runs (converter, copy) and of $ref_reps run(s) of the slow reference;" \
-  "checks on $basis time"
+  "checks on $basis time; outputs $( ((fresh)) && echo "removed before each run" || echo "written over")"
 echo
 printf '  %-34s %8s %8s %8s\n' "" "wall s" "CPU s" "MiB/s"
 row "block copy" copy "$bytes"
