@@ -250,8 +250,9 @@ static uint32_t newNode(unsigned char label, uint16_t entry) {
     return index;
 }
 
-static unsigned listHash(const unsigned char* at) {
-    return prefixHash(at) >> (PREFIX_HASH_BITS - LIST_HASH_BITS);
+// The list for a hash of three bytes: its top bits.
+static unsigned listOfHash(unsigned hash) {
+    return hash >> (PREFIX_HASH_BITS - LIST_HASH_BITS);
 }
 
 static void addLongKeyword(const unsigned char* keyword, int length, uint16_t entry) {
@@ -277,7 +278,8 @@ static void buildLongLists() {
     static uint16_t filled[1 << LIST_HASH_BITS]; // of them placed so far
     static bool longTails[1 << LIST_HASH_BITS];  // one is longer than its head
     for (int i = 0; i < longKeywordCount; ++i) {
-        const uint16_t list = static_cast<uint16_t>(listHash(longKeywords[i].keyword));
+        const uint16_t list =
+            static_cast<uint16_t>(listOfHash(prefixHash(longKeywords[i].keyword)));
         listOf[i] = list;
         if (sizes[list] == 0) {
             usedLists[usedListCount++] = list;
@@ -414,6 +416,13 @@ static uint64_t eightBytesAt(const unsigned char* at) {
     return bytes;
 }
 
+// Zero exactly when the keyword's head matches `first` and `second`, the
+// HEAD_LENGTH bytes at a position.
+static uint64_t headDiffers(const LongKeyword& keyword, uint64_t first, uint64_t second) {
+    return ((first & keyword.mask[0]) ^ keyword.head[0]) |
+           ((second & keyword.mask[1]) ^ keyword.head[1]);
+}
+
 // The entry that wins at a stop position, or NO_ENTRY. `remaining` bytes of
 // the piece start at `at`, which may be read HEAD_LENGTH - 1 bytes past the
 // piece's end: a keyword's head never matches across the terminator, as no
@@ -426,7 +435,7 @@ static unsigned entryAt(const unsigned char* at, size_t remaining) {
     if (!longStops[hash]) {
         return best;
     }
-    const uint32_t list = longLists[hash >> (PREFIX_HASH_BITS - LIST_HASH_BITS)];
+    const uint32_t list = longLists[listOfHash(hash)];
     const uint32_t count = listCount(list);
     if (count == TRIE_COUNT) {
         return trieEntryAt(at);
@@ -439,8 +448,7 @@ static unsigned entryAt(const unsigned char* at, size_t remaining) {
         // Every keyword is whole in its head: all are tried, without a branch
         // on the outcome, which would go either way.
         for (; candidate != end; ++candidate) {
-            const uint64_t differ = ((first & candidate->mask[0]) ^ candidate->head[0]) |
-                                    ((second & candidate->mask[1]) ^ candidate->head[1]);
+            const uint64_t differ = headDiffers(*candidate, first, second);
             // A keyword that differs reads as all ones, which never wins;
             // the top bit of differ | -differ is set exactly when differ is
             // not zero, with no branch for the compiler to make of it.
@@ -451,9 +459,7 @@ static unsigned entryAt(const unsigned char* at, size_t remaining) {
         return best;
     }
     for (; candidate != end && candidate->entry < best; ++candidate) {
-        const uint64_t differ = ((first & candidate->mask[0]) ^ candidate->head[0]) |
-                                ((second & candidate->mask[1]) ^ candidate->head[1]);
-        if (differ != 0) {
+        if (headDiffers(*candidate, first, second) != 0) {
             continue;
         }
         if (candidate->length > HEAD_LENGTH &&
