@@ -137,6 +137,30 @@ static void compactAndFill(TextReader* reader) {
     }
 }
 
+// Where the piece at `from` ends, of at most `limit` bytes once CR LF is
+// made LF: `available` bytes are there, enough to decide (limit + 1 of them,
+// or all that is left). Turns the CR of a closing CR LF into the LF. Returns
+// the piece's length; *rawLength gets the bytes it takes from the file.
+static size_t cutPiece(unsigned char* from, size_t available, size_t limit, size_t* rawLength) {
+    const size_t searched = available < limit + 1 ? available : limit + 1;
+    const void* found = std::memchr(from, '\n', searched);
+    const size_t newline =
+        found ? static_cast<size_t>(static_cast<const unsigned char*>(found) - from) : searched;
+    const bool crlf = found != nullptr && newline > 0 && from[newline - 1] == '\r';
+    if (found != nullptr && newline + 1 - (crlf ? 1 : 0) <= limit) {
+        *rawLength = newline + 1;
+        if (crlf) {
+            from[newline - 1] = '\n';
+            return newline;
+        }
+        return newline + 1;
+    }
+    // No line end within reach: the piece is the first `limit` bytes, in
+    // which every CR is a lone one and stays.
+    *rawLength = available < limit ? available : limit;
+    return *rawLength;
+}
+
 int nextTextPiece(TextReader* reader, char** piece, int maxLength) {
     if (reader->heldAt != nullptr) {
         *reader->heldAt = reader->heldByte;
@@ -154,30 +178,104 @@ int nextTextPiece(TextReader* reader, char** piece, int maxLength) {
         *piece = reinterpret_cast<char*>(from);
         return 0;
     }
-    size_t rawLength;  // raw bytes the piece takes from the file
-    size_t textLength; // bytes of the piece once CR LF is made LF
-    const size_t searched = available < limit + 1 ? available : limit + 1;
-    const void* found = std::memchr(from, '\n', searched);
-    const size_t newline =
-        found ? static_cast<size_t>(static_cast<const unsigned char*>(found) - from) : searched;
-    const bool crlf = found != nullptr && newline > 0 && from[newline - 1] == '\r';
-    if (found != nullptr && newline + 1 - (crlf ? 1 : 0) <= limit) {
-        rawLength = newline + 1;
-        textLength = crlf ? newline : newline + 1;
-        if (crlf) {
-            from[newline - 1] = '\n';
-        }
-    } else {
-        // No line end within reach: the piece is the first `limit` bytes, in
-        // which every CR is a lone one and stays.
-        rawLength = available < limit ? available : limit;
-        textLength = rawLength;
-    }
+    size_t rawLength;
+    const size_t textLength = cutPiece(from, available, limit, &rawLength);
     reader->heldAt = from + textLength;
     reader->heldByte = from[textLength];
     from[textLength] = 0;
     reader->start += rawLength;
     reader->consumed += static_cast<int64_t>(rawLength);
+    *piece = reinterpret_cast<char*>(from);
+    return static_cast<int>(textLength);
+}
+
+void openTextRegions(TextRegionReader* reader, FILE* file, int64_t size) {
+    reader->file = file;
+    reader->left = size;
+    reader->atEnd = size == 0;
+    reader->failed = false;
+    reader->carryLength = 0;
+}
+
+// The last LF among `length` bytes, or nullptr.
+static const unsigned char* lastNewline(const unsigned char* bytes, size_t length) {
+    while (length > 0) {
+        if (bytes[--length] == '\n') {
+            return bytes + length;
+        }
+    }
+    return nullptr;
+}
+
+size_t readTextRegion(TextRegionReader* reader, unsigned char* region, size_t capacity,
+                      int maxLength, bool* last) {
+    const size_t limit = maxLength < 1 ? 1
+                         : static_cast<size_t>(maxLength) > TEXT_REGION_CARRY
+                             ? TEXT_REGION_CARRY
+                             : static_cast<size_t>(maxLength);
+    std::memcpy(region, reader->carry, reader->carryLength);
+    size_t length = reader->carryLength;
+    reader->carryLength = 0;
+    if (!reader->atEnd) {
+        size_t wanted = capacity > length ? capacity - length : 0;
+        if (reader->left >= 0 && static_cast<uint64_t>(reader->left) < wanted) {
+            wanted = static_cast<size_t>(reader->left);
+        }
+        size_t got = wanted > 0 ? std::fread(region + length, 1, wanted, reader->file) : 0;
+        if (reader->left >= 0) {
+            reader->left -= static_cast<int64_t>(got);
+        }
+        if (got < wanted) {
+            // fread gives less only at the end of the file or on an error.
+            reader->failed = std::ferror(reader->file) != 0;
+            reader->atEnd = true;
+        }
+        const void* stop = std::memchr(region + length, END_OF_TEXT, got);
+        if (stop != nullptr) {
+            // Nothing after it can be read.
+            got = static_cast<size_t>(static_cast<const unsigned char*>(stop) - (region + length));
+            reader->atEnd = true;
+        }
+        length += got;
+        if (reader->left == 0) {
+            reader->atEnd = true;
+        }
+    }
+    if (reader->atEnd) {
+        *last = true;
+        return length;
+    }
+    *last = false;
+    // A piece starts right after every LF; from there, in bytes with no LF,
+    // a piece starts every `limit` bytes for as long as the limit + 1 bytes
+    // that decide each piece are all here. The rest waits for the next
+    // region: at most `limit` bytes.
+    const unsigned char* newline = lastNewline(region, length);
+    const size_t start = newline ? static_cast<size_t>(newline - region) + 1 : 0;
+    const size_t tail = length - start;
+    const size_t end = tail == 0 ? length : start + (tail - 1) / limit * limit;
+    reader->carryLength = length - end;
+    std::memcpy(reader->carry, region + end, reader->carryLength);
+    return end;
+}
+
+int nextRegionPiece(TextRegion* region, char** piece, int maxLength) {
+    if (region->heldAt != nullptr) {
+        *region->heldAt = region->heldByte;
+        region->heldAt = nullptr;
+    }
+    unsigned char* from = region->bytes + region->start;
+    const size_t available = region->length - region->start;
+    if (available == 0 || maxLength < 1) {
+        *piece = reinterpret_cast<char*>(from);
+        return 0;
+    }
+    size_t rawLength;
+    const size_t textLength = cutPiece(from, available, static_cast<size_t>(maxLength), &rawLength);
+    region->heldAt = from + textLength;
+    region->heldByte = from[textLength];
+    from[textLength] = 0;
+    region->start += rawLength;
     *piece = reinterpret_cast<char*>(from);
     return static_cast<int>(textLength);
 }
@@ -200,7 +298,11 @@ void closeTextReader(TextReader* reader) {
 void attachTextWriter(TextWriter* writer, FILE* file) {
     writer->file = file;
     writer->length = 0;
+    writer->capacity = TEXT_FILE_BUFFER;
     writer->failed = false;
+    writer->buffer = writer->storage;
+    writer->beforeWrite = nullptr;
+    writer->beforeWriteContext = nullptr;
     if (file != nullptr) {
         std::setvbuf(file, nullptr, _IONBF, 0);
     }
@@ -211,9 +313,19 @@ bool openTextWriter(TextWriter* writer, const char* path) {
     return writer->file != nullptr;
 }
 
+void useTextWriterBuffer(TextWriter* writer, char* buffer, size_t capacity) {
+    writer->buffer = buffer;
+    writer->capacity = capacity;
+}
+
 static void drain(TextWriter* writer) {
     if (writer->length == 0) {
         return;
+    }
+    if (writer->beforeWrite != nullptr) {
+        void (*beforeWrite)(void*) = writer->beforeWrite;
+        writer->beforeWrite = nullptr;
+        beforeWrite(writer->beforeWriteContext);
     }
     if (!writer->failed &&
         std::fwrite(writer->buffer, 1, writer->length, writer->file) != writer->length) {
@@ -225,10 +337,10 @@ static void drain(TextWriter* writer) {
 void writeText(TextWriter* writer, const char* bytes, size_t length) {
     while (length > 0) {
         // Leave room for the CR that an LF takes with it.
-        if (writer->length + 2 > TEXT_FILE_BUFFER) {
+        if (writer->length + 2 > writer->capacity) {
             drain(writer);
         }
-        size_t room = TEXT_FILE_BUFFER - writer->length - 1;
+        size_t room = writer->capacity - writer->length - 1;
         size_t most = length < room ? length : room;
         const void* newline = std::memchr(bytes, '\n', most);
         size_t plain =
@@ -248,10 +360,10 @@ void writeText(TextWriter* writer, const char* bytes, size_t length) {
 
 void writeBytesSlowly(TextWriter* writer, const char* bytes, size_t length) {
     while (length > 0) {
-        if (writer->length == TEXT_FILE_BUFFER) {
+        if (writer->length == writer->capacity) {
             drain(writer);
         }
-        const size_t room = TEXT_FILE_BUFFER - writer->length;
+        const size_t room = writer->capacity - writer->length;
         const size_t most = length < room ? length : room;
         std::memcpy(writer->buffer + writer->length, bytes, most);
         writer->length += most;

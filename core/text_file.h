@@ -35,10 +35,16 @@ struct TextReader {
 struct TextWriter {
     FILE* file;
     size_t length;
+    size_t capacity; // bytes of text `buffer` takes before it is written out
     bool failed;
+    char* buffer; // `storage`, or a larger buffer from useTextWriterBuffer
+    // When set, called once before anything goes to the file: a writer that
+    // shares the file with others waits there for its turn.
+    void (*beforeWrite)(void* context);
+    void* beforeWriteContext;
     // TEXT_FILE_BUFFER bytes of text, and room for writeShortBytes to copy
     // in whole blocks past the end of what it appends.
-    char buffer[TEXT_FILE_BUFFER + SHORT_COPY_LIMIT];
+    char storage[TEXT_FILE_BUFFER + SHORT_COPY_LIMIT];
 };
 
 bool openTextReader(TextReader* reader, const char* path);
@@ -66,10 +72,52 @@ int64_t textReaderPosition(const TextReader* reader);
 
 void closeTextReader(TextReader* reader);
 
+// Reading in regions: runs of whole pieces, each of which can be cut into
+// its pieces with no byte from outside it, giving exactly the pieces that
+// nextTextPiece gives, so that regions can be worked on apart (by different
+// threads, say). The caller takes turns: one region is read at a time.
+constexpr size_t TEXT_REGION_CARRY = 4096; // largest maxLength it keeps to
+
+struct TextRegionReader {
+    FILE* file;
+    int64_t left; // bytes still to read, or -1 to read to the end
+    bool atEnd;   // end of file or of `left`, 0x1A or a read error seen
+    bool failed;  // a read error occurred
+    // The start of a piece that the last region could not decide.
+    size_t carryLength;
+    unsigned char carry[TEXT_REGION_CARRY];
+};
+
+// Reads `size` bytes of an open, unbuffered binary stream (-1: to its end).
+void openTextRegions(TextRegionReader* reader, FILE* file, int64_t size);
+
+// Fills `region`, of capacity bytes (at least 2 * maxLength + 2) and
+// SHORT_COPY_LIMIT + 8 spare bytes past them, with the next region of the
+// input, pieces of at most maxLength bytes. Returns its length; *last is set
+// when no region follows it.
+size_t readTextRegion(TextRegionReader* reader, unsigned char* region, size_t capacity,
+                      int maxLength, bool* last);
+
+// A region being cut into pieces: start at 0 and heldAt at nullptr.
+struct TextRegion {
+    unsigned char* bytes;
+    size_t length;
+    size_t start;
+    unsigned char* heldAt;
+    unsigned char heldByte;
+};
+
+// The region's next piece, as nextTextPiece would give it, in place and
+// zero-terminated; valid until the next call. Returns 0 at its end.
+int nextRegionPiece(TextRegion* region, char** piece, int maxLength);
+
 // Opens for writing, creating or emptying the file.
 bool openTextWriter(TextWriter* writer, const char* path);
 // Adopts an already open binary stream.
 void attachTextWriter(TextWriter* writer, FILE* file);
+// Buffers in `buffer` instead, which holds capacity + SHORT_COPY_LIMIT bytes;
+// for a writer whose text must be held back until its turn comes.
+void useTextWriterBuffer(TextWriter* writer, char* buffer, size_t capacity);
 
 void writeText(TextWriter* writer, const char* bytes, size_t length);
 
@@ -78,7 +126,7 @@ void writeBytesSlowly(TextWriter* writer, const char* bytes, size_t length);
 // Appends bytes as they are, for text known to hold no LF (or whose line
 // ends are already CR LF): the same result as writeText without the search.
 inline void writeBytes(TextWriter* writer, const char* bytes, size_t length) {
-    if (length <= TEXT_FILE_BUFFER - writer->length) {
+    if (length <= writer->capacity - writer->length) {
         std::memcpy(writer->buffer + writer->length, bytes, length);
         writer->length += length;
     } else {
@@ -102,7 +150,7 @@ inline void copyShort(char* to, const char* from, size_t length) {
 // writeBytes for the many short pieces of a conversion, copied in whole
 // blocks (see SHORT_COPY_LIMIT): no call and little branching.
 inline void writeShortBytes(TextWriter* writer, const char* bytes, size_t length) {
-    if (length <= TEXT_FILE_BUFFER - writer->length) {
+    if (length <= writer->capacity - writer->length) {
         copyShort(writer->buffer + writer->length, bytes, length);
         writer->length += length;
     } else {
@@ -114,7 +162,7 @@ inline void writeShortBytes(TextWriter* writer, const char* bytes, size_t length
 // decorated.
 inline void writeShortPair(TextWriter* writer, const char* first, size_t firstLength,
                            const char* second, size_t secondLength) {
-    if (firstLength + secondLength <= TEXT_FILE_BUFFER - writer->length) {
+    if (firstLength + secondLength <= writer->capacity - writer->length) {
         char* to = writer->buffer + writer->length;
         copyShort(to, first, firstLength);
         copyShort(to + firstLength, second, secondLength);

@@ -2,9 +2,11 @@
 // end-of-file marker, and the 32 KiB buffer boundaries.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdint>
 #include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -48,6 +50,38 @@ class TextFileFixture : public ::testing::Test {
         // Nothing is left, and asking again changes nothing.
         EXPECT_EQ(readTextLine(reader.get(), buffer.data(), capacity), 0);
         closeTextReader(reader.get());
+        return pieces;
+    }
+
+    // The same file cut into regions of `capacity` bytes (reading `size`
+    // bytes of it), then each region into pieces of at most maxLength bytes.
+    std::vector<std::string> regionPieces(int64_t size, size_t capacity, int maxLength,
+                                          int* regionCount) {
+        FILE* file = std::fopen(dir.path("in.txt").c_str(), "rb");
+        std::vector<std::string> pieces;
+        if (file == nullptr) {
+            ADD_FAILURE() << "cannot open the input";
+            return pieces;
+        }
+        std::setvbuf(file, nullptr, _IONBF, 0);
+        auto reader = std::make_unique<TextRegionReader>();
+        openTextRegions(reader.get(), file, size);
+        std::vector<unsigned char> bytes(capacity + SHORT_COPY_LIMIT + 8);
+        *regionCount = 0;
+        for (bool last = false; !last;) {
+            const size_t length =
+                readTextRegion(reader.get(), bytes.data(), capacity, maxLength, &last);
+            EXPECT_TRUE(length > 0 || last) << "a region before the last is empty";
+            ++*regionCount;
+            TextRegion region = {bytes.data(), length, 0, nullptr, 0};
+            char* piece = nullptr;
+            for (int n; (n = nextRegionPiece(&region, &piece, maxLength)) > 0;) {
+                EXPECT_EQ(piece[n], '\0');
+                pieces.emplace_back(piece, static_cast<size_t>(n));
+            }
+        }
+        EXPECT_FALSE(reader->failed);
+        std::fclose(file);
         return pieces;
     }
 
@@ -125,6 +159,42 @@ TEST_F(TextFileReader, LoneCrAtBufferBoundaryStays) {
               (std::vector<Piece>{{repeat('a', 32767) + "\rb", 32769}}));
 }
 
+// Regions are cut where a piece starts whatever follows: they must give
+// exactly the pieces of a plain read, for every kind of line end, lines
+// longer than a piece, CR LF and 0x1A anywhere, and a size short of the file.
+TEST_F(TextFileReader, RegionsGiveThePiecesOfAPlainRead) {
+    static const char BYTES[] = {'a', 'b', '\r', '\n', '\0', '\x1A'};
+    for (uint64_t seed = 1; seed <= 300; ++seed) {
+        std::mt19937_64 random(seed);
+        const int maxLength = 3 + static_cast<int>(random() % 40);
+        const size_t capacity = 2 * static_cast<size_t>(maxLength) + 2 + random() % 60;
+        std::string content;
+        for (size_t n = random() % 2000; n > 0; --n) {
+            const uint64_t pick = random() % 100;
+            content += pick < 1 && seed % 4 == 0 ? BYTES[5]
+                       : pick < 10               ? BYTES[2 + random() % 3]
+                                                 : BYTES[random() % 2];
+        }
+        if (random() % 3 == 0) {
+            // Long runs with no LF at all.
+            content += std::string(static_cast<size_t>(maxLength) * (1 + random() % 9), 'a');
+        }
+        // Now and then only part of the file, as if it had grown since.
+        const size_t size = seed % 5 == 0 ? random() % (content.size() + 1) : content.size();
+        std::vector<std::string> expected;
+        for (const Piece& piece : readPieces(content.substr(0, size), maxLength + 1)) {
+            expected.push_back(piece.bytes);
+        }
+        writeFile(dir.path("in.txt"), content);
+        int regions = 0;
+        ASSERT_EQ(regionPieces(static_cast<int64_t>(size), capacity, maxLength, &regions), expected)
+            << "seed " << seed;
+        // No region holds more than its capacity.
+        const size_t readable = std::min(size, content.find('\x1A'));
+        EXPECT_GE(static_cast<size_t>(regions), readable / capacity) << "seed " << seed;
+    }
+}
+
 TEST_F(TextFileReader, MissingFileDoesNotOpen) {
     auto reader = std::make_unique<TextReader>();
     EXPECT_FALSE(openTextReader(reader.get(), dir.path("none.txt").c_str()));
@@ -167,6 +237,35 @@ TEST_F(TextFileWriter, StringsAndNumbers) {
     writeTextString(writer.get(), "\n");
     EXPECT_TRUE(closeTextWriter(writer.get()));
     EXPECT_EQ(readFile(dir.path("out.txt")), "size=-12,0,-2147483648,2147483647\r\n");
+}
+
+// A writer that must wait its turn is asked once, before its first bytes go
+// out, and writes from its own buffer.
+TEST_F(TextFileWriter, WaitsItsTurnOnceBeforeWriting) {
+    auto writer = std::make_unique<TextWriter>();
+    ASSERT_TRUE(openTextWriter(writer.get(), dir.path("out.txt").c_str()));
+    static std::vector<char> buffer(100 + SHORT_COPY_LIMIT);
+    useTextWriterBuffer(writer.get(), buffer.data(), 100);
+    static int turns;
+    static size_t writtenBefore;
+    turns = 0;
+    writer->beforeWriteContext = writer.get();
+    writer->beforeWrite = [](void* context) {
+        ++turns;
+        writtenBefore = static_cast<TextWriter*>(context)->length;
+    };
+    static const char text[8 + SHORT_COPY_LIMIT] = "abcdefg"; // copied in whole blocks
+    for (int i = 0; i < 30; ++i) {
+        writeShortBytes(writer.get(), text, 7); // 210 bytes through 100
+    }
+    EXPECT_EQ(turns, 1);
+    EXPECT_EQ(writtenBefore, 100u); // nothing had gone out until then
+    EXPECT_TRUE(closeTextWriter(writer.get()));
+    std::string expected;
+    for (int i = 0; i < 30; ++i) {
+        expected += "abcdefg";
+    }
+    EXPECT_EQ(readFile(dir.path("out.txt")), expected);
 }
 
 TEST_F(TextFileWriter, UnopenablePathFails) {
