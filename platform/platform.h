@@ -26,3 +26,17 @@ bool platformFileReadOnly(const char* path);
 // False for what exists but is not an ordinary file (a directory, a pipe, a
 // device): opening a pipe for reading would wait for a writer forever.
 bool platformOrdinaryFileOrMissing(const char* path);
+
+// A second thread for work that runs beside the caller's, one at a time:
+// starts task(argument) on it, or returns false when it cannot.
+bool platformStartThread(void (*task)(void*), void* argument);
+// Waits for the task started last to end.
+void platformJoinThread();
+
+// One lock, with one condition, for the caller and that thread to take
+// turns by: platformWait releases the lock while it waits, and may return
+// without a wake-up, so callers wait in a loop on their own condition.
+void platformLock();
+void platformUnlock();
+void platformWait();
+void platformWakeAll();

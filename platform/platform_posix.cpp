@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -49,4 +50,42 @@ bool platformFileReadOnly(const char* path) {
 bool platformOrdinaryFileOrMissing(const char* path) {
     struct stat info;
     return stat(path, &info) != 0 || S_ISREG(info.st_mode);
+}
+
+static pthread_t thread;
+static void (*threadTask)(void*);
+static void* threadArgument;
+
+static void* runThreadTask(void*) {
+    threadTask(threadArgument);
+    return nullptr;
+}
+
+bool platformStartThread(void (*task)(void*), void* argument) {
+    threadTask = task;
+    threadArgument = argument;
+    return pthread_create(&thread, nullptr, runThreadTask, nullptr) == 0;
+}
+
+void platformJoinThread() {
+    pthread_join(thread, nullptr);
+}
+
+static pthread_mutex_t lock = PTHREAD_MUTEX_INITIALIZER;
+static pthread_cond_t condition = PTHREAD_COND_INITIALIZER;
+
+void platformLock() {
+    pthread_mutex_lock(&lock);
+}
+
+void platformUnlock() {
+    pthread_mutex_unlock(&lock);
+}
+
+void platformWait() {
+    pthread_cond_wait(&condition, &lock);
+}
+
+void platformWakeAll() {
+    pthread_cond_broadcast(&condition);
 }

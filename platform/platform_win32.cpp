@@ -106,3 +106,44 @@ bool platformOrdinaryFileOrMissing(const char* path) {
     DWORD attributes = GetFileAttributesA(path);
     return attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
+
+static HANDLE thread;
+static void (*threadTask)(void*);
+static void* threadArgument;
+
+static DWORD WINAPI runThreadTask(LPVOID) {
+    threadTask(threadArgument);
+    return 0;
+}
+
+bool platformStartThread(void (*task)(void*), void* argument) {
+    threadTask = task;
+    threadArgument = argument;
+    thread = CreateThread(nullptr, 0, runThreadTask, nullptr, 0, nullptr);
+    return thread != nullptr;
+}
+
+void platformJoinThread() {
+    WaitForSingleObject(thread, INFINITE);
+    CloseHandle(thread);
+    thread = nullptr;
+}
+
+static SRWLOCK lock = SRWLOCK_INIT;
+static CONDITION_VARIABLE condition = CONDITION_VARIABLE_INIT;
+
+void platformLock() {
+    AcquireSRWLockExclusive(&lock);
+}
+
+void platformUnlock() {
+    ReleaseSRWLockExclusive(&lock);
+}
+
+void platformWait() {
+    SleepConditionVariableSRW(&condition, &lock, INFINITE, 0);
+}
+
+void platformWakeAll() {
+    WakeAllConditionVariable(&condition);
+}
