@@ -7,6 +7,7 @@
 #include "core/decoration_table.h"
 #include "core/diagnostics.h"
 #include "core/text_file.h"
+#include "platform/platform.h"
 
 // A read takes at most PIECE_LENGTH bytes: longer lines arrive in pieces,
 // each decorated as a line of its own.
@@ -566,9 +567,123 @@ static void decoratePiece(TextWriter* out, const char* piece, int pieceLength) {
     }
 }
 
+// ---------------------------------------------------------------------------
+// A file is read in regions that can be decorated apart (see readTextRegion),
+// in two lanes when a second thread can be had: each lane reads a region in
+// its turn, decorates it into its own buffer, and writes it out in its turn,
+// so one lane reads, decorates and writes while the other decorates. The
+// output is the same whatever the lanes and regions: the pieces are.
+
+constexpr size_t REGION_CAPACITY = 256 * 1024;
+constexpr size_t LANE_OUTPUT = 1024 * 1024;
+constexpr int LANES = 2;
+
+struct Lane {
+    uint64_t region; // the region it holds, counted from 0
+    TextWriter writer;
+    // The last piece it decorated, and the region it was in: the file's last
+    // piece tells the entries' hits.
+    int64_t lastPieceRegion;
+    int lastPieceLength;
+    char lastPiece[PIECE_LENGTH + 1];
+    unsigned char raw[REGION_CAPACITY + SHORT_COPY_LIMIT + 8];
+    char output[LANE_OUTPUT + SHORT_COPY_LIMIT];
+};
+
 // Too large for the stack; one conversion runs at a time.
 static TextReader input;
 static TextWriter output;
+static TextRegionReader regions;
+static Lane lanes[LANES];
+static size_t regionLength = REGION_CAPACITY;
+
+// Shared by the lanes, under the platform lock.
+static bool reading;         // a lane is reading a region
+static bool inputDone;       // the last region has been read
+static uint64_t regionsRead; // regions handed out so far
+static uint64_t regionsDone; // regions written out so far, in order
+
+void setDecoratorRegionLength(size_t length) {
+    const size_t least = 2 * PIECE_LENGTH + 2;
+    regionLength = length < least ? least : length > REGION_CAPACITY ? REGION_CAPACITY : length;
+}
+
+// Waits until every region before the lane's own has been written.
+static void waitForTurn(void* context) {
+    const Lane* lane = static_cast<const Lane*>(context);
+    platformLock();
+    while (regionsDone != lane->region) {
+        platformWait();
+    }
+    platformUnlock();
+}
+
+static void decorateRegion(Lane* lane, size_t length) {
+    TextRegion region = {lane->raw, length, 0, nullptr, 0};
+    char* piece = nullptr;
+    char* last = nullptr;
+    int lastLength = 0;
+    for (;;) {
+        const int pieceLength = nextRegionPiece(&region, &piece, PIECE_LENGTH);
+        if (pieceLength == 0) {
+            break;
+        }
+        decoratePiece(&lane->writer, piece, pieceLength);
+        last = piece;
+        lastLength = pieceLength;
+    }
+    if (last != nullptr) {
+        // The call that found the end gave the byte after the piece back.
+        std::memcpy(lane->lastPiece, last, static_cast<size_t>(lastLength));
+        lane->lastPiece[lastLength] = 0;
+        lane->lastPieceLength = lastLength;
+        lane->lastPieceRegion = static_cast<int64_t>(lane->region);
+    }
+}
+
+static void runLane(void* context) {
+    Lane* lane = static_cast<Lane*>(context);
+    for (;;) {
+        platformLock();
+        while (reading) {
+            platformWait();
+        }
+        if (inputDone) {
+            platformUnlock();
+            return;
+        }
+        reading = true;
+        lane->region = regionsRead++;
+        platformUnlock();
+
+        bool last = false;
+        const size_t length =
+            readTextRegion(&regions, lane->raw, regionLength, PIECE_LENGTH, &last);
+        platformLock();
+        reading = false;
+        inputDone = last;
+        platformWakeAll();
+        platformUnlock();
+
+        // Held back until the regions before it are out, should the buffer
+        // fill before then.
+        lane->writer.beforeWrite = waitForTurn;
+        lane->writer.beforeWriteContext = lane;
+        decorateRegion(lane, length);
+        if (lane->writer.beforeWrite != nullptr) {
+            lane->writer.beforeWrite = nullptr;
+            waitForTurn(lane);
+        }
+        flushTextWriter(&lane->writer);
+        platformLock();
+        regionsDone = lane->region + 1;
+        platformWakeAll();
+        platformUnlock();
+        if (last) {
+            return;
+        }
+    }
+}
 
 DecorateResult decorateFileResult(const char* inputPath, const char* outputPath) {
     watchDebugListeners();
@@ -593,26 +708,43 @@ DecorateResult decorateFileResult(const char* inputPath, const char* outputPath)
 
     prepareTable();
 
-    // The position is counted in raw bytes, so it reaches inputSize exactly
-    // at the end; running out of bytes (after a 0x1A byte) also ends the
-    // loop. An input whose size cannot be measured is read to its end.
-    for (;;) {
-        char* piece = nullptr;
-        const int pieceLength = nextTextPiece(&input, &piece, PIECE_LENGTH);
-        if (pieceLength == 0) {
-            break;
-        }
-        decoratePiece(&output, piece, pieceLength);
-        if (textReaderExhausted(&input) ||
-            (inputSize >= 0 && textReaderPosition(&input) >= inputSize)) {
-            markHits(piece);
-            break;
-        }
+    // The input is read up to the size it had when the conversion began (to
+    // its end when that cannot be measured), or up to a 0x1A byte.
+    openTextRegions(&regions, input.file, inputSize);
+    reading = false;
+    inputDone = false;
+    regionsRead = 0;
+    regionsDone = 0;
+    for (Lane& lane : lanes) {
+        attachTextWriter(&lane.writer, output.file);
+        useTextWriterBuffer(&lane.writer, lane.output, LANE_OUTPUT);
+        lane.lastPieceRegion = -1;
+    }
+    // A second lane only pays for itself with a region for each; debugger
+    // output must come in the file's order.
+    const bool twoLanes = !debugging &&
+                          (inputSize < 0 || static_cast<uint64_t>(inputSize) > regionLength) &&
+                          platformStartThread(runLane, &lanes[1]);
+    runLane(&lanes[0]);
+    if (twoLanes) {
+        platformJoinThread();
     }
 
-    const bool readOk = !input.failed;
+    bool writeOk = true;
+    const Lane* lastLane = nullptr;
+    for (const Lane& lane : lanes) {
+        writeOk = !lane.writer.failed && writeOk;
+        if (lane.lastPieceRegion >= 0 &&
+            (lastLane == nullptr || lane.lastPieceRegion > lastLane->lastPieceRegion)) {
+            lastLane = &lane;
+        }
+    }
+    if (lastLane != nullptr) {
+        markHits(lastLane->lastPiece);
+    }
+    const bool readOk = !regions.failed;
     closeTextReader(&input);
-    const bool writeOk = closeTextWriter(&output);
+    writeOk = closeTextWriter(&output) && writeOk;
     if (!readOk) {
         return DECORATE_INPUT_UNREADABLE;
     }

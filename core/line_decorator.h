@@ -2,6 +2,8 @@
 // decorated.
 #pragma once
 
+#include <cstddef>
+
 enum DecorateResult {
     DECORATE_DONE,              // input read to its end
     DECORATE_EMPTY_INPUT,       // input of size 0; the output exists and is empty
@@ -15,3 +17,8 @@ bool decorateFile(const char* inputPath, const char* outputPath);
 
 // The same conversion, telling what went wrong.
 DecorateResult decorateFileResult(const char* inputPath, const char* outputPath);
+
+// Bytes of input taken at a time (clamped to what the converter can hold);
+// the output does not depend on it. Small values let tests cross many
+// region boundaries with small inputs.
+void setDecoratorRegionLength(size_t length);

@@ -21,6 +21,8 @@
 namespace {
 
 constexpr size_t PIECE = 2047; // bytes a line read takes at most
+// The smallest region the decorator takes: two pieces and a CR LF.
+constexpr size_t MIN_REGION = 2 * PIECE + 2;
 
 // Cases are drawn from the engine's raw output only: the standard
 // distributions differ between libraries, and a seed must build the same
@@ -287,41 +289,57 @@ class LineDecoratorDifferential : public ::testing::Test {
         return result;
     }
 
-    // Both converters on the input with the table as it stands.
-    ::testing::AssertionResult agree(const std::string& input, uint64_t seed) {
+    // Both converters on the input with the table as it stands; the
+    // decorator also with small regions, so that an input of a few pages
+    // crosses region boundaries and keeps both lanes busy.
+    // smallRegion 0 takes a length from the seed.
+    ::testing::AssertionResult agree(const std::string& input, uint64_t seed,
+                                     size_t smallRegion = 0) {
         writeFile(inputPath, input);
-        std::vector<int32_t> fastHits;
         std::vector<int32_t> referenceHits;
-        const bool fast = run(decorateFile, fastPath, fastHits);
         const bool reference = run(referenceDecorateFile, referencePath, referenceHits);
-        const std::string fastOut = readFile(fastPath);
         const std::string referenceOut = readFile(referencePath);
-        auto failure = [&]() {
-            return ::testing::AssertionFailure()
-                   << "seed " << seed << " (input " << input.size() << " bytes, "
-                   << decorationTable.count << " entries, <BR> "
-                   << int(decorationTable.lineBreakTags) << "): ";
-        };
-        if (fastOut != referenceOut) {
-            size_t at = 0;
-            while (at < fastOut.size() && at < referenceOut.size() &&
-                   fastOut[at] == referenceOut[at]) {
-                ++at;
+        if (smallRegion == 0) {
+            smallRegion = MIN_REGION + seed % 3000;
+        }
+        for (const size_t region : {size_t(1) << 30, smallRegion}) {
+            if (region == smallRegion && input.size() <= region) {
+                break;
             }
-            return failure() << "output differs at byte " << at << " (" << fastOut.size() << " vs "
-                             << referenceOut.size()
-                             << " bytes)\n  decorator:" << hexAround(fastOut, at)
-                             << "\n  reference:" << hexAround(referenceOut, at);
-        }
-        if (fast != reference) {
-            return failure() << "result " << fast << ", reference " << reference;
-        }
-        for (size_t i = 0; i < fastHits.size(); ++i) {
-            if (fastHits[i] != referenceHits[i]) {
-                const std::string keyword = entryText(decorationTable.entries[i]);
-                return failure() << "entry " << i << " hit " << fastHits[i] << ", reference "
-                                 << referenceHits[i] << ", keyword"
-                                 << hexAround(keyword, keyword.size());
+            setDecoratorRegionLength(region);
+            std::vector<int32_t> fastHits;
+            const bool fast = run(decorateFile, fastPath, fastHits);
+            setDecoratorRegionLength(size_t(1) << 30);
+            const std::string fastOut = readFile(fastPath);
+            auto failure = [&]() {
+                return ::testing::AssertionFailure()
+                       << "seed " << seed << " (input " << input.size() << " bytes, "
+                       << decorationTable.count << " entries, <BR> "
+                       << int(decorationTable.lineBreakTags) << ", regions of "
+                       << (region == smallRegion ? std::to_string(region) : "full size")
+                       << " bytes): ";
+            };
+            if (fastOut != referenceOut) {
+                size_t at = 0;
+                while (at < fastOut.size() && at < referenceOut.size() &&
+                       fastOut[at] == referenceOut[at]) {
+                    ++at;
+                }
+                return failure() << "output differs at byte " << at << " (" << fastOut.size()
+                                 << " vs " << referenceOut.size()
+                                 << " bytes)\n  decorator:" << hexAround(fastOut, at)
+                                 << "\n  reference:" << hexAround(referenceOut, at);
+            }
+            if (fast != reference) {
+                return failure() << "result " << fast << ", reference " << reference;
+            }
+            for (size_t i = 0; i < fastHits.size(); ++i) {
+                if (fastHits[i] != referenceHits[i]) {
+                    const std::string keyword = entryText(decorationTable.entries[i]);
+                    return failure()
+                           << "entry " << i << " hit " << fastHits[i] << ", reference "
+                           << referenceHits[i] << ", keyword" << hexAround(keyword, keyword.size());
+                }
             }
         }
         return ::testing::AssertionSuccess();
@@ -519,6 +537,86 @@ TEST_F(LineDecoratorDifferential, KeywordFamilies) {
         c.input = text;
         ASSERT_TRUE(agree(c, seed));
     }
+}
+
+// Inputs read in regions of a few pages, by two lanes: regions end after an
+// LF or, within a line with none, after whole pieces, so what lands on a
+// region's end matters: a CR LF or a keyword split by it, a line of one
+// piece exactly, a stretch of pieces with no LF at all, a zero byte, and
+// 0x1A anywhere, which ends the input for both lanes.
+TEST_F(LineDecoratorDifferential, RegionBoundaries) {
+    for (uint64_t seed = 7000000; seed < 7000060; ++seed) {
+        Random r(seed);
+        Case c;
+        c.table = makeTable(r, 1 + r.below(seed % 4 == 0 ? 300 : 20));
+        c.breaks = r.chance(50);
+        std::string text;
+        const size_t size = 3 * MIN_REGION + r.below(12 * MIN_REGION);
+        while (text.size() < size) {
+            switch (r.below(6)) {
+            case 0: // a run of whole pieces with no LF
+                for (size_t n = PIECE * (1 + r.below(5)) + r.below(5) - 2; n > 0; --n) {
+                    text += r.chance(10) ? anyKeyword(r, c.table) : std::string(1, textByte(r));
+                }
+                break;
+            case 1: // one piece exactly, closed either way
+                text += std::string(PIECE - 1 - r.below(2), 'a');
+                text += r.chance(50) ? "\r\n" : "\n";
+                break;
+            default:
+                text += makeText(r, c.table, 20 + r.below(300), 10 + r.below(120));
+                break;
+            }
+        }
+        // Things planted where regions of this seed's length end.
+        const size_t region = MIN_REGION + seed % 3000;
+        for (size_t b = region; b + 1 < text.size(); b += region) {
+            plantAtBoundary(r, text, b + r.below(5) - 2, c.table);
+        }
+        for (char& byte : text) {
+            if (byte == '\x1A' && !r.chance(10)) {
+                byte = 'b';
+            }
+        }
+        c.input = text;
+        ASSERT_TRUE(agree(c, seed));
+    }
+    // A region read ending in the CR of a CR LF, after a stretch with no LF
+    // of whole pieces exactly: the last piece would take 2046 bytes and the
+    // CR LF, not the 2047 bytes before the LF.
+    Case c;
+    c.table = {Entry{"ab", "", 1, 0}, Entry{"\r", "", 0, STYLE_BOLD}};
+    load(c);
+    for (const size_t region : {size_t(6141), size_t(7000), size_t(9001)}) {
+        for (size_t pieces = 2; pieces * PIECE < region; ++pieces) {
+            const size_t lineStart = region - pieces * PIECE;
+            std::string text = lineStart > 0 ? std::string(lineStart - 1, 'x') + "\n" : "";
+            for (size_t i = 1; i < pieces * PIECE; ++i) {
+                text += i % 7 == 0 ? "ab" : "c";
+            }
+            text.resize(region - 1);
+            text += "\r\nab\r\n" + std::string(3000, 'd');
+            ASSERT_TRUE(agree(text, region + pieces, region));
+        }
+    }
+}
+
+// A region whose output outgrows its lane's buffer (here a one-byte keyword
+// decorated about eighty times over) must wait for its turn before any of it
+// goes out, and then keep the order.
+TEST_F(LineDecoratorDifferential, OutputLargerThanALane) {
+    Case c;
+    c.table = {Entry{"a", "00FF00", -3, STYLE_BOLD | STYLE_ITALIC | STYLE_UNDERLINE | STYLE_STRIKE},
+               Entry{"bc", "", 2, 0}};
+    c.breaks = true;
+    for (int line = 0; c.input.size() < 160 * 1024; ++line) {
+        c.input += std::string(60 + line % 50, 'a');
+        c.input += line % 3 == 0 ? "bc\r\n" : "x\n";
+    }
+    load(c);
+    // Regions of 20 and 50 KB: 1.5 and 3.8 MB of output each.
+    ASSERT_TRUE(agree(c.input, 1, 20000));
+    ASSERT_TRUE(agree(c.input, 2, 50000));
 }
 
 } // namespace

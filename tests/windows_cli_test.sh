@@ -28,4 +28,12 @@ check "the last dot of the whole path names the output" same_bytes '<B><STRIKE><
 check "Shift-JIS name converted" same_bytes '<B><STRIKE><font color=#00FF00>abc</font></STRIKE></B>\r\n' 'ソ.html'
 check "settings file never written" cmp -s TintMark.dat settings.before
 
+# A file of several regions, which two threads convert: the lines must come
+# out whole and in order.
+yes 'abc xyz abc' | head -n 150000 >big.txt
+decorated='<B><STRIKE><font color=#00FF00>abc</font></STRIKE></B>'
+yes "$decorated xyz $decorated"$'\r' | head -n 150000 >big.expected
+"$here/../scripts/wine-run.sh" "$program" big.txt >out.txt 2>&1
+check "a large file converted in order" cmp -s big.html big.expected
+
 finish
