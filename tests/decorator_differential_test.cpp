@@ -586,6 +586,7 @@ TEST_F(LineDecoratorDifferential, RegionBoundaries) {
     // CR LF, not the 2047 bytes before the LF.
     Case c;
     c.table = {Entry{"ab", "", 1, 0}, Entry{"\r", "", 0, STYLE_BOLD}};
+    c.breaks = false;
     load(c);
     for (const size_t region : {size_t(6141), size_t(7000), size_t(9001)}) {
         for (size_t pieces = 2; pieces * PIECE < region; ++pieces) {
