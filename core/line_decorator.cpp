@@ -569,25 +569,31 @@ static void decoratePiece(TextWriter* out, const char* piece, int pieceLength) {
 
 // ---------------------------------------------------------------------------
 // A file is read in regions that can be decorated apart (see readTextRegion),
-// in two lanes when a second thread can be had: each lane reads a region in
-// its turn, decorates it into its own buffer, and writes it out in its turn,
-// so one lane reads, decorates and writes while the other decorates. The
-// output is the same whatever the lanes and regions: the pieces are.
+// in two lanes when a second thread can be had. Each lane reads a region in
+// its turn and decorates it into an output slot of its own; finished slots
+// go out in the regions' order, written by whichever lane finds the next one
+// ready. With more slots than lanes, a lane whose region is done before the
+// one ahead of it goes on to the next region instead of waiting. The output
+// is the same whatever the lanes and regions: the pieces are.
 
-constexpr size_t REGION_CAPACITY = 256 * 1024;
-constexpr size_t LANE_OUTPUT = 1024 * 1024;
+constexpr size_t REGION_CAPACITY = 192 * 1024;
+constexpr size_t SLOT_OUTPUT = 1024 * 1024;
 constexpr int LANES = 2;
+constexpr int OUTPUT_SLOTS = 4; // region r decorates into slot r % OUTPUT_SLOTS
 
 struct Lane {
     uint64_t region; // the region it holds, counted from 0
-    TextWriter writer;
     // The last piece it decorated, and the region it was in: the file's last
     // piece tells the entries' hits.
     int64_t lastPieceRegion;
     int lastPieceLength;
     char lastPiece[PIECE_LENGTH + 1];
     unsigned char raw[REGION_CAPACITY + SHORT_COPY_LIMIT + 8];
-    char output[LANE_OUTPUT + SHORT_COPY_LIMIT];
+};
+
+struct OutputSlot {
+    TextWriter writer;
+    char buffer[SLOT_OUTPUT + SHORT_COPY_LIMIT];
 };
 
 // Too large for the stack; one conversion runs at a time.
@@ -595,30 +601,56 @@ static TextReader input;
 static TextWriter output;
 static TextRegionReader regions;
 static Lane lanes[LANES];
+static OutputSlot slots[OUTPUT_SLOTS];
 static size_t regionLength = REGION_CAPACITY;
 
 // Shared by the lanes, under the platform lock.
-static bool reading;         // a lane is reading a region
-static bool inputDone;       // the last region has been read
-static uint64_t regionsRead; // regions handed out so far
-static uint64_t regionsDone; // regions written out so far, in order
+static bool reading;                 // a lane is reading a region
+static bool inputDone;               // the last region has been read
+static uint64_t regionsRead;         // regions handed out so far
+static uint64_t regionsDone;         // regions written out so far, in order
+static bool writing;                 // a lane is writing regions out
+static bool slotReady[OUTPUT_SLOTS]; // holds a region waiting to go out
 
 void setDecoratorRegionLength(size_t length) {
     const size_t least = 2 * PIECE_LENGTH + 2;
     regionLength = length < least ? least : length > REGION_CAPACITY ? REGION_CAPACITY : length;
 }
 
-// Waits until every region before the lane's own has been written.
+static OutputSlot& slotOf(uint64_t region) {
+    return slots[region % OUTPUT_SLOTS];
+}
+
+// Writes out, in order, every region whose slot is ready, for a lane that
+// holds the lock and has just set `writing`; clears it at the end.
+static void writeReadySlots() {
+    while (slotReady[regionsDone % OUTPUT_SLOTS]) {
+        OutputSlot& slot = slotOf(regionsDone);
+        platformUnlock();
+        flushTextWriter(&slot.writer);
+        platformLock();
+        slotReady[regionsDone % OUTPUT_SLOTS] = false;
+        ++regionsDone;
+        platformWakeAll();
+    }
+    writing = false;
+    platformWakeAll();
+}
+
+// A slot that fills before its region is done: the lane waits until every
+// region before its own is out and takes over the writing, which it keeps
+// until its region is done.
 static void waitForTurn(void* context) {
     const Lane* lane = static_cast<const Lane*>(context);
     platformLock();
-    while (regionsDone != lane->region) {
+    while (regionsDone != lane->region || writing) {
         platformWait();
     }
+    writing = true;
     platformUnlock();
 }
 
-static void decorateRegion(Lane* lane, size_t length) {
+static void decorateRegion(Lane* lane, TextWriter* out, size_t length) {
     TextRegion region = {lane->raw, length, 0, nullptr, 0};
     char* piece = nullptr;
     char* last = nullptr;
@@ -628,7 +660,7 @@ static void decorateRegion(Lane* lane, size_t length) {
         if (pieceLength == 0) {
             break;
         }
-        decoratePiece(&lane->writer, piece, pieceLength);
+        decoratePiece(out, piece, pieceLength);
         last = piece;
         lastLength = pieceLength;
     }
@@ -663,25 +695,34 @@ static void runLane(void* context) {
         reading = false;
         inputDone = last;
         platformWakeAll();
+        // The slot is free once the region that used it before is out.
+        while (regionsDone + OUTPUT_SLOTS <= lane->region) {
+            platformWait();
+        }
         platformUnlock();
 
-        // Held back until the regions before it are out, should the buffer
-        // fill before then.
-        lane->writer.beforeWrite = waitForTurn;
-        lane->writer.beforeWriteContext = lane;
-        decorateRegion(lane, length);
-        if (lane->writer.beforeWrite != nullptr) {
-            lane->writer.beforeWrite = nullptr;
-            waitForTurn(lane);
+        TextWriter* out = &slotOf(lane->region).writer;
+        out->beforeWrite = waitForTurn;
+        out->beforeWriteContext = lane;
+        decorateRegion(lane, out, length);
+        const bool holdsWriting = out->beforeWrite == nullptr;
+        out->beforeWrite = nullptr;
+        if (holdsWriting) {
+            // Its turn came while it decorated: the rest goes out now.
+            flushTextWriter(out);
+            platformLock();
+            ++regionsDone;
+        } else {
+            platformLock();
+            slotReady[lane->region % OUTPUT_SLOTS] = true;
+            if (writing) {
+                platformUnlock(); // the lane writing will find it
+                continue;
+            }
+            writing = true;
         }
-        flushTextWriter(&lane->writer);
-        platformLock();
-        regionsDone = lane->region + 1;
-        platformWakeAll();
+        writeReadySlots();
         platformUnlock();
-        if (last) {
-            return;
-        }
     }
 }
 
@@ -715,9 +756,13 @@ DecorateResult decorateFileResult(const char* inputPath, const char* outputPath)
     inputDone = false;
     regionsRead = 0;
     regionsDone = 0;
+    writing = false;
+    for (int i = 0; i < OUTPUT_SLOTS; ++i) {
+        slotReady[i] = false;
+        attachTextWriter(&slots[i].writer, output.file);
+        useTextWriterBuffer(&slots[i].writer, slots[i].buffer, SLOT_OUTPUT);
+    }
     for (Lane& lane : lanes) {
-        attachTextWriter(&lane.writer, output.file);
-        useTextWriterBuffer(&lane.writer, lane.output, LANE_OUTPUT);
         lane.lastPieceRegion = -1;
     }
     // A second lane only pays for itself with a region for each; debugger
@@ -732,8 +777,10 @@ DecorateResult decorateFileResult(const char* inputPath, const char* outputPath)
 
     bool writeOk = true;
     const Lane* lastLane = nullptr;
+    for (const OutputSlot& slot : slots) {
+        writeOk = !slot.writer.failed && writeOk;
+    }
     for (const Lane& lane : lanes) {
-        writeOk = !lane.writer.failed && writeOk;
         if (lane.lastPieceRegion >= 0 &&
             (lastLane == nullptr || lane.lastPieceRegion > lastLane->lastPieceRegion)) {
             lastLane = &lane;

@@ -620,4 +620,25 @@ TEST_F(LineDecoratorDifferential, OutputLargerThanALane) {
     ASSERT_TRUE(agree(c.input, 2, 50000));
 }
 
+// Regions of very different cost: one thread spends long on a region of
+// keywords while the other runs through regions of plain text and must not
+// run more regions ahead than there are output slots, nor write its own out
+// before the slow one's.
+TEST_F(LineDecoratorDifferential, UnevenRegions) {
+    Case c;
+    c.table = {Entry{"a", "0000FF", 7, STYLE_BOLD | STYLE_ITALIC | STYLE_STRIKE}};
+    c.breaks = true;
+    for (int round = 0; round < 6; ++round) {
+        while (c.input.size() % MIN_REGION != MIN_REGION - 1) {
+            c.input += c.input.size() % 61 == 0 ? '\n' : 'a';
+        }
+        c.input += '\n';
+        for (int light = 0; light < 40 * static_cast<int>(MIN_REGION) / 8; ++light) {
+            c.input += "xyz xy\n";
+        }
+    }
+    load(c);
+    ASSERT_TRUE(agree(c.input, 3, MIN_REGION));
+}
+
 } // namespace
