@@ -576,8 +576,8 @@ static void decoratePiece(TextWriter* out, const char* piece, int pieceLength) {
 // one ahead of it goes on to the next region instead of waiting. The output
 // is the same whatever the lanes and regions: the pieces are.
 
-constexpr size_t REGION_CAPACITY = 192 * 1024;
-constexpr size_t SLOT_OUTPUT = 1024 * 1024;
+constexpr size_t REGION_CAPACITY = 128 * 1024;
+constexpr size_t SLOT_OUTPUT = 512 * 1024;
 constexpr int LANES = 2;
 constexpr int OUTPUT_SLOTS = 4; // region r decorates into slot r % OUTPUT_SLOTS
 
