@@ -338,6 +338,12 @@ static void addKeyword(const unsigned char* keyword, int length, uint16_t entry)
         longStops[prefixHash(keyword)] = 1;
         addLongKeyword(keyword, length, entry);
     }
+}
+
+// Puts a keyword of three bytes or more into the trie. Keywords go in by
+// rising entry, which each new node's subtreeMin relies on.
+static void addToTrie(const unsigned char* keyword, int length, uint16_t entry) {
+    const unsigned pair = pairAt(keyword);
     uint32_t node = pairNodes[pair];
     if (node == 0) {
         node = newNode(keyword[1], entry);
@@ -387,13 +393,23 @@ static void prepareTable() {
                    static_cast<uint16_t>(i));
     }
     buildLongLists();
+    // Only the keywords of lists left to the trie go into it, so that a table
+    // of long keywords that do not crowd together builds no trie at all.
+    for (int i = 0; i < decorationTable.count; ++i) {
+        const unsigned char* keyword =
+            reinterpret_cast<const unsigned char*>(entryText(decorationTable.entries[i]));
+        const int length = preparedEntries[i].keywordLength;
+        if (length >= 3 && listCount(longLists[listOfHash(prefixHash(keyword))]) == TRIE_COUNT) {
+            addToTrie(keyword, length, static_cast<uint16_t>(i));
+        }
+    }
 }
 
-// The entry that wins at a position, or NO_ENTRY, found in the trie. The
-// text is zero-terminated and no keyword holds a zero byte, so a walk ends
-// there.
-static unsigned trieEntryAt(const unsigned char* at) {
-    unsigned best = singleByteEntry[at[0]];
+// The entry that wins at a position, or NO_ENTRY: `best`, the winner among
+// keywords of one or two bytes, or one of the keywords of three bytes or
+// more in the trie. The text is zero-terminated and no keyword holds a zero
+// byte, so a walk ends there.
+static unsigned trieEntryAt(const unsigned char* at, unsigned best) {
     const unsigned char* next = at + 2;
     uint32_t node = pairNodes[pairAt(at)];
     while (node != 0 && trieNodes[node].subtreeMin < best) {
@@ -439,7 +455,7 @@ static unsigned entryAt(const unsigned char* at, size_t remaining) {
     const uint32_t list = longLists[listOfHash(hash)];
     const uint32_t count = listCount(list);
     if (count == TRIE_COUNT) {
-        return trieEntryAt(at);
+        return trieEntryAt(at, best);
     }
     const LongKeyword* candidate = longKeywords + (list & 0xFFFF);
     const LongKeyword* const end = candidate + count;
@@ -580,6 +596,7 @@ constexpr size_t REGION_CAPACITY = 128 * 1024;
 constexpr size_t SLOT_OUTPUT = 512 * 1024;
 constexpr int LANES = 2;
 constexpr int OUTPUT_SLOTS = 4; // region r decorates into slot r % OUTPUT_SLOTS
+constexpr size_t LARGE_TRIE = 1024 * 1024;
 
 struct Lane {
     uint64_t region; // the region it holds, counted from 0
@@ -757,10 +774,15 @@ DecorateResult decorateFileResult(const char* inputPath, const char* outputPath)
     regionsRead = 0;
     regionsDone = 0;
     writing = false;
+    // A large trie (many long keywords crowding together) takes memory that
+    // smaller slots give back.
+    const size_t slotCapacity = static_cast<size_t>(trieNodeCount) * sizeof(TrieNode) > LARGE_TRIE
+                                    ? SLOT_OUTPUT / 4
+                                    : SLOT_OUTPUT;
     for (int i = 0; i < OUTPUT_SLOTS; ++i) {
         slotReady[i] = false;
         attachTextWriter(&slots[i].writer, output.file);
-        useTextWriterBuffer(&slots[i].writer, slots[i].buffer, SLOT_OUTPUT);
+        useTextWriterBuffer(&slots[i].writer, slots[i].buffer, slotCapacity);
     }
     for (Lane& lane : lanes) {
         lane.lastPieceRegion = -1;
