@@ -22,8 +22,6 @@ bool openTextReader(TextReader* reader, const char* path) {
     reader->consumed = 0;
     reader->atEnd = false;
     reader->failed = false;
-    reader->heldAt = nullptr;
-    reader->heldByte = 0;
     if (reader->file == nullptr) {
         return false;
     }
@@ -111,32 +109,6 @@ int readTextLine(TextReader* reader, char* buffer, int capacity) {
     return stored;
 }
 
-// Moves the unread bytes to the front and fills the rest of the buffer. The
-// data ends before a 0x1A byte: nothing after it is ever read.
-static void compactAndFill(TextReader* reader) {
-    const size_t remaining = reader->length - reader->start;
-    std::memmove(reader->raw, reader->raw + reader->start, remaining);
-    reader->start = 0;
-    reader->length = remaining;
-    if (reader->atEnd) {
-        return;
-    }
-    const size_t wanted = TEXT_FILE_BUFFER - remaining;
-    const size_t got = std::fread(reader->raw + remaining, 1, wanted, reader->file);
-    const void* stop = std::memchr(reader->raw + remaining, END_OF_TEXT, got);
-    if (stop != nullptr) {
-        reader->length = static_cast<size_t>(static_cast<const unsigned char*>(stop) - reader->raw);
-        reader->atEnd = true;
-        return;
-    }
-    reader->length = remaining + got;
-    if (got < wanted) {
-        // fread gives less only at the end of the file or on an error.
-        reader->failed = std::ferror(reader->file) != 0;
-        reader->atEnd = true;
-    }
-}
-
 // Where the piece at `from` ends, of at most `limit` bytes once CR LF is
 // made LF: `available` bytes are there, enough to decide (limit + 1 of them,
 // or all that is left). Turns the CR of a closing CR LF into the LF. Returns
@@ -159,34 +131,6 @@ static size_t cutPiece(unsigned char* from, size_t available, size_t limit, size
     // which every CR is a lone one and stays.
     *rawLength = available < limit ? available : limit;
     return *rawLength;
-}
-
-int nextTextPiece(TextReader* reader, char** piece, int maxLength) {
-    if (reader->heldAt != nullptr) {
-        *reader->heldAt = reader->heldByte;
-        reader->heldAt = nullptr;
-    }
-    const size_t limit = maxLength > 0 ? static_cast<size_t>(maxLength) : 0;
-    // A piece takes at most limit + 1 raw bytes (limit - 1 bytes and a CR
-    // LF); with that much in the buffer a piece never straddles its end.
-    if (!reader->atEnd && reader->length - reader->start < limit + 2) {
-        compactAndFill(reader);
-    }
-    unsigned char* from = reader->raw + reader->start;
-    const size_t available = reader->length - reader->start;
-    if (available == 0 || limit == 0) {
-        *piece = reinterpret_cast<char*>(from);
-        return 0;
-    }
-    size_t rawLength;
-    const size_t textLength = cutPiece(from, available, limit, &rawLength);
-    reader->heldAt = from + textLength;
-    reader->heldByte = from[textLength];
-    from[textLength] = 0;
-    reader->start += rawLength;
-    reader->consumed += static_cast<int64_t>(rawLength);
-    *piece = reinterpret_cast<char*>(from);
-    return static_cast<int>(textLength);
 }
 
 void openTextRegions(TextRegionReader* reader, FILE* file, int64_t size) {
@@ -287,10 +231,6 @@ int nextRegionPiece(TextRegion* region, char** piece, int maxLength) {
     region->start += rawLength;
     *piece = reinterpret_cast<char*>(from);
     return static_cast<int>(textLength);
-}
-
-bool textReaderExhausted(const TextReader* reader) {
-    return reader->atEnd && reader->start == reader->length;
 }
 
 int64_t textReaderPosition(const TextReader* reader) {

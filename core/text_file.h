@@ -23,13 +23,7 @@ struct TextReader {
     int64_t consumed; // raw file bytes consumed so far: the exact position
     bool atEnd;       // end of file, 0x1A or a read error seen
     bool failed;      // a read error occurred
-    // The byte that nextTextPiece replaced with the piece's terminator.
-    unsigned char* heldAt;
-    unsigned char heldByte;
-    // Spare bytes past the data: one holds a piece's terminator, and the
-    // rest let a reader look a few bytes past it, or copy a piece in whole
-    // blocks, without leaving the buffer.
-    unsigned char raw[TEXT_FILE_BUFFER + SHORT_COPY_LIMIT + 8];
+    unsigned char raw[TEXT_FILE_BUFFER];
 };
 
 struct TextWriter {
@@ -56,26 +50,16 @@ int64_t textReaderFileSize(TextReader* reader);
 // terminates it. Returns the number of bytes stored; 0 when nothing is left.
 int readTextLine(TextReader* reader, char* buffer, int capacity);
 
-// The same lines without copying, for readers that only look at each line
-// once: points *piece at the next line, in place in the reader's buffer, as
-// readTextLine would give it with a capacity of maxLength + 1 (at most
-// maxLength bytes, CR LF made LF, zero-terminated). The piece stays valid,
-// and may be changed, until the next call. Returns its length; 0 when
-// nothing is left. Not to be mixed with readTextLine on one reader.
-int nextTextPiece(TextReader* reader, char** piece, int maxLength);
-
-// True when nothing is left to read: the next piece or line would be empty.
-bool textReaderExhausted(const TextReader* reader);
-
 // Position in raw file bytes of the next byte to be read.
 int64_t textReaderPosition(const TextReader* reader);
 
 void closeTextReader(TextReader* reader);
 
 // Reading in regions: runs of whole pieces, each of which can be cut into
-// its pieces with no byte from outside it, giving exactly the pieces that
-// nextTextPiece gives, so that regions can be worked on apart (by different
-// threads, say). The caller takes turns: one region is read at a time.
+// its pieces with no byte from outside it, giving exactly the lines that
+// readTextLine gives with a capacity of maxLength + 1, so that regions can be
+// worked on apart (by different threads, say). The caller takes turns: one region is read at a
+// time.
 constexpr size_t TEXT_REGION_CARRY = 4096; // largest maxLength it keeps to
 
 struct TextRegionReader {
@@ -107,8 +91,10 @@ struct TextRegion {
     unsigned char heldByte;
 };
 
-// The region's next piece, as nextTextPiece would give it, in place and
-// zero-terminated; valid until the next call. Returns 0 at its end.
+// The region's next piece, as readTextLine would give it with a capacity of
+// maxLength + 1 (at most maxLength bytes, CR LF made LF), in place and
+// zero-terminated; valid, and free to change, until the next call. Returns 0
+// at its end.
 int nextRegionPiece(TextRegion* region, char** piece, int maxLength);
 
 // Opens for writing, creating or emptying the file.
