@@ -603,7 +603,6 @@ struct Lane {
     // The last piece it decorated, and the region it was in: the file's last
     // piece tells the entries' hits.
     int64_t lastPieceRegion;
-    int lastPieceLength;
     char lastPiece[PIECE_LENGTH + 1];
     unsigned char raw[REGION_CAPACITY + SHORT_COPY_LIMIT + 8];
 };
@@ -685,7 +684,6 @@ static void decorateRegion(Lane* lane, TextWriter* out, size_t length) {
         // The call that found the end gave the byte after the piece back.
         std::memcpy(lane->lastPiece, last, static_cast<size_t>(lastLength));
         lane->lastPiece[lastLength] = 0;
-        lane->lastPieceLength = lastLength;
         lane->lastPieceRegion = static_cast<int64_t>(lane->region);
     }
 }
