@@ -1,12 +1,12 @@
 #include "settings/settings_file.h"
 
-#include <cctype>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
+#include "core/decimal.h"
 #include "core/decoration_table.h"
 #include "core/diagnostics.h"
 #include "core/text_file.h"
@@ -41,34 +41,6 @@ static int readSettingsLine(TextReader* in, char* line) {
         } while (more > 0 && rest[more - 1] != '\n');
     }
     return length;
-}
-
-// Decimal as the C library's atoi reads it (leading white space, optional
-// sign, digits; no digits gives 0), held to the 32-bit range.
-static int32_t parseDecimal(const char* text) {
-    while (std::isspace(static_cast<unsigned char>(*text))) {
-        ++text;
-    }
-    bool negative = false;
-    if (*text == '+' || *text == '-') {
-        negative = *text == '-';
-        ++text;
-    }
-    int64_t value = 0;
-    while (*text >= '0' && *text <= '9') {
-        value = value * 10 + (*text - '0');
-        if (value > static_cast<int64_t>(INT32_MAX) + 1) {
-            value = static_cast<int64_t>(INT32_MAX) + 1;
-        }
-        ++text;
-    }
-    if (negative) {
-        value = -value;
-    }
-    if (value > INT32_MAX) {
-        value = INT32_MAX;
-    }
-    return static_cast<int32_t>(value);
 }
 
 void loadSettings() {

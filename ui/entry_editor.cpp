@@ -4,10 +4,11 @@
 // colour and cuts a keyword to MAX_KEYWORD_LENGTH bytes.
 #include "ui/entry_editor.h"
 
-#include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
+#include "core/decimal.h"
 #include "core/decoration_table.h"
 #include "core/diagnostics.h"
 #include "resource_ids.h"
@@ -32,29 +33,6 @@ struct EntryFields {
     int32_t style;
 };
 
-int32_t parseSize(const char* text) {
-    const char* p = text;
-    while (*p == ' ' || (*p >= '\t' && *p <= '\r')) {
-        ++p;
-    }
-    bool negative = false;
-    if (*p == '+' || *p == '-') {
-        negative = *p == '-';
-        ++p;
-    }
-    // Accumulated as a magnitude in 64 bits and clamped as soon as it leaves
-    // the 32-bit range, so no number of digits can overflow.
-    const long long limit = negative ? -static_cast<long long>(INT32_MIN) : INT32_MAX;
-    long long value = 0;
-    for (; *p >= '0' && *p <= '9'; ++p) {
-        value = value * 10 + (*p - '0');
-        if (value > limit) {
-            value = limit;
-        }
-    }
-    return static_cast<int32_t>(negative ? -value : value);
-}
-
 static void readField(HWND dialog, int id, char* buffer) {
     std::memset(buffer, 0, FIELD_BUFFER);
     GetDlgItemTextA(dialog, id, buffer, FIELD_BUFFER);
@@ -66,7 +44,7 @@ static void readFields(HWND dialog, uint8_t checks[STYLE_BOX_COUNT], EntryFields
     trace("[%d]:%s\n", static_cast<int>(std::strlen(fields->keyword)), fields->keyword);
     readField(dialog, IDC_FONT_COLOUR, fields->colour);
     readField(dialog, IDC_FONT_SIZE, fields->sizeText);
-    fields->size = parseSize(fields->sizeText);
+    fields->size = parseDecimal(fields->sizeText);
     fields->style = 0;
     for (int k = 0; k < STYLE_BOX_COUNT; ++k) {
         checks[k] = IsDlgButtonChecked(dialog, IDC_STYLE_FIRST + k) == BST_CHECKED ? 1 : 0;
