@@ -109,17 +109,6 @@ void writeText(TextWriter* writer, const char* bytes, size_t length);
 
 void writeBytesSlowly(TextWriter* writer, const char* bytes, size_t length);
 
-// Appends bytes as they are, for text known to hold no LF (or whose line
-// ends are already CR LF): the same result as writeText without the search.
-inline void writeBytes(TextWriter* writer, const char* bytes, size_t length) {
-    if (length <= writer->capacity - writer->length) {
-        std::memcpy(writer->buffer + writer->length, bytes, length);
-        writer->length += length;
-    } else {
-        writeBytesSlowly(writer, bytes, length);
-    }
-}
-
 // Copies `length` bytes in whole blocks; see SHORT_COPY_LIMIT.
 inline void copyShort(char* to, const char* from, size_t length) {
     if (length <= SHORT_COPY_LIMIT) {
@@ -133,8 +122,10 @@ inline void copyShort(char* to, const char* from, size_t length) {
     } while (done < length);
 }
 
-// writeBytes for the many short pieces of a conversion, copied in whole
-// blocks (see SHORT_COPY_LIMIT): no call and little branching.
+// Appends bytes as they are, for text known to hold no LF (or whose line
+// ends are already CR LF): the same result as writeText without the search.
+// Made for the many short pieces of a conversion, copied in whole blocks (see
+// SHORT_COPY_LIMIT): no call and little branching.
 inline void writeShortBytes(TextWriter* writer, const char* bytes, size_t length) {
     if (length <= writer->capacity - writer->length) {
         copyShort(writer->buffer + writer->length, bytes, length);

@@ -18,10 +18,6 @@
 // terminator.
 constexpr int FIELD_BUFFER = 1024;
 
-// The check states each mode read on its latest OK.
-static uint8_t newChecks[STYLE_BOX_COUNT];
-static uint8_t renewChecks[STYLE_BOX_COUNT];
-
 // Table index of the entry Renew mode is editing.
 static int32_t editIndex;
 
@@ -39,7 +35,7 @@ static void readField(HWND dialog, int id, char* buffer) {
     buffer[FIELD_BUFFER - 1] = '\0';
 }
 
-static void readFields(HWND dialog, uint8_t checks[STYLE_BOX_COUNT], EntryFields* fields) {
+static void readFields(HWND dialog, EntryFields* fields) {
     readField(dialog, IDC_KEYWORD, fields->keyword);
     trace("[%d]:%s\n", static_cast<int>(std::strlen(fields->keyword)), fields->keyword);
     readField(dialog, IDC_FONT_COLOUR, fields->colour);
@@ -47,8 +43,7 @@ static void readFields(HWND dialog, uint8_t checks[STYLE_BOX_COUNT], EntryFields
     fields->size = parseDecimal(fields->sizeText);
     fields->style = 0;
     for (int k = 0; k < STYLE_BOX_COUNT; ++k) {
-        checks[k] = IsDlgButtonChecked(dialog, IDC_STYLE_FIRST + k) == BST_CHECKED ? 1 : 0;
-        if (checks[k] != 0) {
+        if (IsDlgButtonChecked(dialog, IDC_STYLE_FIRST + k) == BST_CHECKED) {
             fields->style |= 1 << k;
         }
     }
@@ -79,7 +74,7 @@ static void loadEntry(HWND dialog, const DecorationEntry& entry) {
 
 static void storeNew(HWND dialog) {
     static EntryFields fields;
-    readFields(dialog, newChecks, &fields);
+    readFields(dialog, &fields);
     // The main window opens the editor only while the table has room; should
     // it be full all the same, the editor ends as if cancelled so that the
     // list gains no row.
@@ -93,7 +88,7 @@ static void storeNew(HWND dialog) {
 
 static void storeRenewed(HWND dialog) {
     static EntryFields fields;
-    readFields(dialog, renewChecks, &fields);
+    readFields(dialog, &fields);
     if (!replaceEntry(editIndex, fields.keyword, fields.colour, fields.size, fields.style)) {
         EndDialog(dialog, IDCANCEL);
         return;
