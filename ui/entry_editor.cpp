@@ -121,7 +121,7 @@ INT_PTR CALLBACK NewEntryEditor(HWND dialog, UINT message, WPARAM wParam, LPARAM
 
 INT_PTR CALLBACK RenewEntryEditor(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
     if (message == WM_INITDIALOG) {
-        editIndex = decorationTable.count - selectedRow - 1;
+        editIndex = rowToIndex(selectedRow);
         if (editIndex >= 0 && editIndex < decorationTable.count) {
             loadEntry(dialog, decorationTable.entries[editIndex]);
         }
