@@ -1,5 +1,6 @@
 // Text-mode reading and writing: line-end translation, piece sizes, the
-// end-of-file marker, and the 32 KiB buffer boundaries.
+// end-of-file marker, and the boundaries of the reader's and the writer's
+// buffers (TEXT_FILE_BUFFER bytes each).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -131,32 +132,40 @@ TEST_F(TextFileReader, EndOfFileMarkerEndsReading) {
                     .empty());
 }
 
+// The first buffer of the file ends in a CR: the reader must fill the next
+// one to learn whether an LF follows before it can decide the CR's fate.
 TEST_F(TextFileReader, CrLfAcrossBufferBoundary) {
-    // Raw byte 32767 (the last of the first buffer) is CR, 32768 is LF; the
-    // file ends with a lone CR.
-    const std::string content = repeat('a', 32767) + "\r\nz\r";
-    EXPECT_EQ(readPieces(content, 40000),
-              (std::vector<Piece>{{repeat('a', 32767) + "\n", 32769}, {"z\r", 32771}}));
+    // The CR is the last byte of the first buffer, the LF the first byte of
+    // the second; the file ends with a lone CR.
+    const size_t before = TEXT_FILE_BUFFER - 1;
+    const int64_t lineEnd = static_cast<int64_t>(TEXT_FILE_BUFFER) + 1; // raw bytes to the LF
+    const std::string content = repeat('a', before) + "\r\nz\r";
+    EXPECT_EQ(readPieces(content, static_cast<int>(content.size()) + 1),
+              (std::vector<Piece>{{repeat('a', before) + "\n", lineEnd}, {"z\r", lineEnd + 2}}));
 
-    std::vector<Piece> pieces = readPieces(content, 2048);
-    ASSERT_EQ(pieces.size(), 18u);
-    for (size_t i = 0; i < 16; ++i) {
-        EXPECT_EQ(pieces[i], (Piece{repeat('a', 2047), static_cast<int64_t>(2047 * (i + 1))}));
+    // In pieces of 2047 bytes, the last of which holds the line's end; and in
+    // pieces that stop exactly before the CR, so that a read starts with it.
+    size_t exact = 2047;
+    while (before % exact != 0) {
+        --exact;
     }
-    EXPECT_EQ(pieces[16], (Piece{repeat('a', 15) + "\n", 32769}));
-    EXPECT_EQ(pieces[17], (Piece{"z\r", 32771}));
-
-    // 31 pieces of 1057 bytes stop exactly before the CR.
-    pieces = readPieces(content, 1058);
-    ASSERT_EQ(pieces.size(), 33u);
-    EXPECT_EQ(pieces[30], (Piece{repeat('a', 1057), 32767}));
-    EXPECT_EQ(pieces[31], (Piece{"\n", 32769}));
-    EXPECT_EQ(pieces[32], (Piece{"z\r", 32771}));
+    for (const size_t length : {size_t{2047}, exact}) {
+        std::vector<Piece> expected;
+        size_t done = 0;
+        for (; before - done >= length; done += length) {
+            expected.push_back({repeat('a', length), static_cast<int64_t>(done + length)});
+        }
+        expected.push_back({repeat('a', before - done) + "\n", lineEnd});
+        expected.push_back({"z\r", lineEnd + 2});
+        EXPECT_EQ(readPieces(content, static_cast<int>(length) + 1), expected)
+            << "pieces of " << length;
+    }
 }
 
 TEST_F(TextFileReader, LoneCrAtBufferBoundaryStays) {
-    EXPECT_EQ(readPieces(repeat('a', 32767) + "\rb", 40000),
-              (std::vector<Piece>{{repeat('a', 32767) + "\rb", 32769}}));
+    const std::string content = repeat('a', TEXT_FILE_BUFFER - 1) + "\rb";
+    EXPECT_EQ(readPieces(content, static_cast<int>(content.size()) + 1),
+              (std::vector<Piece>{{content, static_cast<int64_t>(content.size())}}));
 }
 
 // Regions are cut where a piece starts whatever follows: they must give
@@ -201,17 +210,21 @@ TEST_F(TextFileReader, MissingFileDoesNotOpen) {
 }
 
 TEST_F(TextFileWriter, EveryLfBecomesCrLfAcrossBuffer) {
-    EXPECT_EQ(written({repeat('a', 32767) + "\nb\n"}), repeat('a', 32767) + "\r\nb\r\n");
+    // An LF whose CR LF just fills the buffer, and one that comes when a
+    // single byte of it is left: each still gets its CR.
+    for (const size_t before : {TEXT_FILE_BUFFER - 2, TEXT_FILE_BUFFER - 1}) {
+        EXPECT_EQ(written({repeat('a', before) + "\nb\n"}), repeat('a', before) + "\r\nb\r\n");
+    }
 
     std::string lineEnds;
-    for (int i = 0; i < 40000; ++i) {
+    for (size_t i = 0; i < TEXT_FILE_BUFFER; ++i) {
         lineEnds += "\r\n";
     }
-    EXPECT_EQ(written({repeat('\n', 40000)}), lineEnds);
+    EXPECT_EQ(written({repeat('\n', TEXT_FILE_BUFFER)}), lineEnds);
 
     std::vector<std::string> chunks;
     std::string expected;
-    for (int i = 0; i < 20000; ++i) {
+    for (size_t i = 0; i < TEXT_FILE_BUFFER / 2; ++i) {
         chunks.push_back("x");
         chunks.push_back("\n");
         expected += "x\r\n";
