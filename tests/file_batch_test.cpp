@@ -29,7 +29,9 @@ TEST(OutputNames, LastDotAnywhereInThePath) {
     EXPECT_EQ(outputFor("C:\\x\\report.final.txt"), "C:\\x\\report.final.html");
     EXPECT_EQ(outputFor("a.b.txt"), "a.b.html");
     EXPECT_EQ(outputFor("a."), "a.html");
+    // Directory names are not skipped, whichever separator ends them.
     EXPECT_EQ(outputFor("C:\\my.dir\\readme"), "C:\\my.html");
+    EXPECT_EQ(outputFor("my.dir/readme"), "my.html");
     EXPECT_EQ(outputFor("/home/u/x.y"), "/home/u/x.html");
     // Shift-JIS bytes, trail byte 0x5C included, are copied as they are.
     EXPECT_EQ(outputFor("\x83\x5C\x83\x74\x83\x67.txt"), "\x83\x5C\x83\x74\x83\x67.html");
