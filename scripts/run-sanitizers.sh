@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
-# Memory and undefined-behaviour checks, in two parts:
-#  1. every native test group and command-line test, built with
-#     AddressSanitizer and UndefinedBehaviorSanitizer (preset native-asan);
-#  2. the release command-line program under valgrind's memcheck, on the
-#     bundled sample and on a batch of awkward inputs.
-# Prints one "PASS"/"FAIL" line per part and exits 1 when any part failed.
+# Memory and undefined-behaviour checks, two of them:
+#  - sanitized: every native test group and command-line test, built with
+#    AddressSanitizer and UndefinedBehaviorSanitizer (preset native-asan);
+#  - memcheck: the release command-line program under valgrind's memcheck,
+#    on the bundled sample and on a batch of awkward inputs.
+# Prints one "PASS"/"FAIL" line per check and exits 1 when any check failed.
 set -uo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 root=$PWD
@@ -33,7 +33,7 @@ build() { # preset [target]
   return 1
 }
 
-# Part 1: the tests under the sanitizers.
+# The unit and command-line tests, built with the sanitizers.
 sanitized() {
   build native-asan || {
     fail "sanitizers: build of native-asan failed"
@@ -60,7 +60,7 @@ sanitized() {
   fi
 }
 
-# Part 2: the release program under memcheck.
+# The release build of the command-line program under memcheck.
 memcheck() {
   local program=$root/build/native/tintmark
   # Brought up to date, not only built when missing: a stale program would

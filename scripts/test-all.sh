@@ -43,7 +43,7 @@ done
 WINEPREFIX=$PWD/build/wineprefix /usr/lib/wine/wineserver -k 2>/dev/null || true
 
 # The sanitizer build of the native tests, and the release program under
-# memcheck; each part counts once in the summary.
+# memcheck; each of the two counts once in the summary.
 log=$(mktemp)
 bash scripts/run-sanitizers.sh 2>&1 | tee "$log"
 rc=${PIPESTATUS[0]}
