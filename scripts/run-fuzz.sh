@@ -10,7 +10,8 @@
 #
 # A reproducer runs again with: build/fuzz/fuzz/TARGET FILE
 set -uo pipefail
-cd "$(dirname "${BASH_SOURCE[0]}")/.."
+source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+cd "$tintmark_root" || exit 2
 
 all_targets=(fuzz_decorator fuzz_settings fuzz_output_names)
 seconds=${1:-60}
@@ -39,8 +40,7 @@ fi
 # Corpus copies and the targets' own scratch files, in memory where possible.
 base=/dev/shm
 [ -d "$base" ] && [ -w "$base" ] || base=${TMPDIR:-/tmp}
-work=$(mktemp -d "$base/tintmark-fuzz-run.XXXXXX") || exit ${#targets[@]}
-trap 'rm -rf "$work"' EXIT
+scratch_dir "$base/tintmark-fuzz-run.XXXXXX" || exit ${#targets[@]}
 
 # What ended a run, from its log.
 failure_of() {

@@ -6,8 +6,9 @@
 #    on the bundled sample and on a batch of awkward inputs.
 # Prints one "PASS"/"FAIL" line per check and exits 1 when any check failed.
 set -uo pipefail
-cd "$(dirname "${BASH_SOURCE[0]}")/.."
-root=$PWD
+source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+root=$tintmark_root
+cd "$root" || exit 1
 
 # Any report ends the process with an error; leaks count.
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:disable_coredump=1
@@ -19,23 +20,9 @@ fail() {
   status=1
 }
 
-# Builds a preset quietly; shows the log only when the build fails.
-build() { # preset [target]
-  local log
-  log=$(mktemp)
-  if cmake --preset "$1" >"$log" 2>&1 &&
-    cmake --build --preset "$1" ${2:+--target "$2"} >>"$log" 2>&1; then
-    rm -f "$log"
-    return 0
-  fi
-  cat "$log"
-  rm -f "$log"
-  return 1
-}
-
 # The unit and command-line tests, built with the sanitizers.
 sanitized() {
-  build native-asan || {
+  quiet_build native-asan || {
     fail "sanitizers: build of native-asan failed"
     return
   }
@@ -51,7 +38,7 @@ sanitized() {
   log=$(mktemp)
   ctest --preset native-asan 2>&1 | tee "$log"
   local summary
-  summary=$(grep -E 'tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -n 1)
+  summary=$(ctest_summary "$log")
   rm -f "$log"
   if [ -n "$summary" ] && grep -q ' 0 tests failed' <<<"$summary"; then
     pass "sanitizers (ASan+UBSan, leaks on): $summary"
@@ -65,12 +52,14 @@ memcheck() {
   local program=$root/build/native/tintmark
   # Brought up to date, not only built when missing: a stale program would
   # check old code.
-  build native tintmark || {
+  quiet_build native tintmark || {
     fail "memcheck: build of native failed"
     return
   }
-  local work
-  work=$(mktemp -d)
+  scratch_dir || {
+    fail "memcheck: no scratch directory"
+    return
+  }
   cp samples/sample.txt samples/TintMark.dat "$work"/
   # Odd inputs: a missing file, a directory, an empty file, a line over the
   # 2047-byte piece, a 0x1A byte, NUL bytes, a path with no '.', an input

@@ -4,21 +4,16 @@
 # suites and window tests under Wine. The i686 build must compile and link.
 # Ends with one line: "N passed, N failed".
 set -uo pipefail
-cd "$(dirname "${BASH_SOURCE[0]}")/.."
+source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+cd "$tintmark_root" || exit 1
 bash scripts/install-deps.sh || exit 1
 
-build() {
-  cmake --preset "$1" >"build-$1.log" 2>&1 &&
-    cmake --build --preset "$1" >>"build-$1.log" 2>&1 || {
-    cat "build-$1.log"
-    echo "build of $1 failed"
-    return 1
+for preset in native mingw-x64 mingw-i686; do
+  quiet_build "$preset" || {
+    echo "build of $preset failed"
+    exit 1
   }
-  rm -f "build-$1.log"
-}
-build native || exit 1
-build mingw-x64 || exit 1
-build mingw-i686 || exit 1
+done
 echo "built: build/native/tintmark build/mingw-x64/tintmark.exe build/mingw-i686/tintmark.exe"
 
 passed=0
@@ -26,8 +21,7 @@ failed=0
 for preset in native mingw-x64; do
   log=$(mktemp)
   ctest --preset "$preset" 2>&1 | tee "$log"
-  # ctest's summary: "NN% tests passed, F tests failed out of T"
-  summary=$(grep -E 'tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -n 1)
+  summary=$(ctest_summary "$log")
   rm -f "$log"
   if [ -z "$summary" ]; then
     echo "ctest $preset printed no summary"
@@ -40,7 +34,7 @@ for preset in native mingw-x64; do
   failed=$((failed + f))
 done
 # End the unit tests' Wine session (the window tests end their own).
-WINEPREFIX=$PWD/build/wineprefix /usr/lib/wine/wineserver -k 2>/dev/null || true
+wine_stop
 
 # The sanitizer build of the native tests, and the release program under
 # memcheck; each of the two counts once in the summary.

@@ -3,13 +3,8 @@
 # a private prefix, code page 932, no debug noise, no Mono/Gecko prompts.
 # WINEPREFIX may be set by the caller; otherwise one prefix per checkout.
 set -euo pipefail
-here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-: "${WINEPREFIX:=$here/../build/wineprefix}"
-export WINEPREFIX
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
-export LC_ALL=ja_JP.UTF-8
-export WINEARCH=win64
+source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+wine_settings
 wine=/usr/lib/wine/wine64
 [ -x "$wine" ] || wine=$(command -v wine64 || command -v wine)
 mkdir -p "$WINEPREFIX"
@@ -20,7 +15,7 @@ if [ ! -f "$WINEPREFIX/.tintmark-ready" ]; then
   flock 9
   if [ ! -f "$WINEPREFIX/.tintmark-ready" ]; then
     DISPLAY= "$wine" wineboot -i >/dev/null 2>&1 || true
-    /usr/lib/wine/wineserver -w 2>/dev/null || wineserver -w 2>/dev/null || true
+    "$tintmark_wineserver" -w 2>/dev/null || true
     touch "$WINEPREFIX/.tintmark-ready"
   fi
   exec 9>&-

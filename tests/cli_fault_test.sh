@@ -4,12 +4,9 @@
 # that are not a file. A hang fails through `timeout` instead of blocking.
 # Usage: cli_fault_test.sh PATH/TO/tintmark
 set -u
-here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+source "$(dirname "${BASH_SOURCE[0]}")/../scripts/common.sh"
 program=$(realpath "$1")
-work=$(mktemp -d)
-trap 'chmod -R u+rwx "$work"; rm -rf "$work"' EXIT
-cd "$work" || exit 1
-source "$here/check_lib.sh"
+enter_scratch_dir
 
 run() { timeout 10 "$program" "$@" 2>err.txt; }
 # The input was reported unreadable and left an empty output behind.

@@ -2,12 +2,9 @@
 # End-to-end checks of the native command line on a scratch directory.
 # Usage: cli_test.sh PATH/TO/tintmark
 set -u
-here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+source "$(dirname "${BASH_SOURCE[0]}")/../scripts/common.sh"
 program=$(realpath "$1")
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-cd "$work" || exit 1
-source "$here/check_lib.sh"
+enter_scratch_dir
 
 # Two entries: "abc" bold and underlined in red at size 5; "ソ" (0x83 0x5C)
 # italic with no colour and size 0; the "<BR>" option on.

@@ -2,12 +2,10 @@
 # End-to-end checks of the Windows program's command-line mode under Wine.
 # Usage: windows_cli_test.sh PATH/TO/tintmark.exe
 set -u
-here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+source "$(dirname "${BASH_SOURCE[0]}")/../scripts/common.sh"
 program=$(realpath "$1")
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-cd "$work" || exit 1
-source "$here/check_lib.sh"
+enter_scratch_dir
+wine_run=$tintmark_root/scripts/wine-run.sh
 
 printf '[TntMark set file]\r\n0\r\nabc\r\n00FF00\r\n0\r\n9\r\n[TntMark set file end]\r\n' >TintMark.dat
 cp TintMark.dat settings.before
@@ -19,7 +17,7 @@ printf 'abc' >'dir.x/readme'
 # 0x83 0x5C in code page 932; Wine keeps Unix names in UTF-8.
 printf 'abc\n' >'ソ.txt'
 
-"$here/../scripts/wine-run.sh" "$program" a.txt page.HTML 'dir.x\readme' 'ソ.txt' >out.txt 2>&1
+"$wine_run" "$program" a.txt page.HTML 'dir.x\readme' 'ソ.txt' >out.txt 2>&1
 check "exits 0 whatever it skipped" test $? -eq 0
 check "prints nothing" test ! -s out.txt
 check "a.html decorated" same_bytes '<B><STRIKE><font color=#00FF00>abc</font></STRIKE></B> <B><STRIKE><font color=#00FF00>abc</font></STRIKE></B>\r\nno keyword\r\n' a.html
@@ -33,7 +31,7 @@ check "settings file never written" cmp -s TintMark.dat settings.before
 yes 'abc xyz abc' | head -n 150000 >big.txt
 decorated='<B><STRIKE><font color=#00FF00>abc</font></STRIKE></B>'
 yes "$decorated xyz $decorated"$'\r' | head -n 150000 >big.expected
-"$here/../scripts/wine-run.sh" "$program" big.txt >out.txt 2>&1
+"$wine_run" "$program" big.txt >out.txt 2>&1
 check "a large file converted in order" cmp -s big.html big.expected
 
 finish

@@ -11,11 +11,10 @@
 #       prefix's wineserver.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+source "$here/../../scripts/common.sh"
 group=$1
 export WINEPREFIX=$2
 emulator=$3
-wineserver=/usr/lib/wine/wineserver
-[ -x "$wineserver" ] || wineserver=$(command -v wineserver)
 
 if [ "$group" = prefix ]; then
   if [ ! -f "$WINEPREFIX/.tintmark-gui-ready" ]; then
@@ -25,7 +24,7 @@ if [ "$group" = prefix ]; then
     # counterpart keeps the texts inside their controls as drawn.
     DISPLAY= $emulator reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes' \
       /v 'ＭＳ Ｐゴシック' /d IPAPGothic /f >/dev/null
-    "$wineserver" -w
+    "$tintmark_wineserver" -w
     touch "$WINEPREFIX/.tintmark-gui-ready"
   fi
   exit 0
@@ -36,12 +35,8 @@ program=$5
 python=$6
 # A fresh work directory with no '.' in its path: the drop group relies on
 # the only dots being those of its file names.
-work=$(mktemp -d /tmp/tintmarkgui-XXXXXX)
-cleanup() {
-  "$wineserver" -k 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
+at_exit() { wine_stop; }
+scratch_dir /tmp/tintmarkgui-XXXXXX || exit 1
 
 inner="$emulator '$driver' '$group' '$program' '$work'"
 if [ "$group" = drop ]; then

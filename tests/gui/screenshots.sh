@@ -4,12 +4,13 @@
 # Usage: tests/gui/screenshots.sh BUILD_DIR   (a mingw-x64 build)
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-root=$(cd "$here/../.." && pwd)
+source "$here/../../scripts/common.sh"
+root=$tintmark_root
 build=$(cd "$1" && pwd)
 export WINEPREFIX=$build/tests/gui/wineprefix
 "$here/run_gui_test.sh" prefix "$WINEPREFIX" "$root/scripts/wine-run.sh"
-work=$(mktemp -d /tmp/tintmarkshot-XXXXXX)
-trap 'rm -rf "$work"' EXIT
+at_exit() { wine_stop; }
+scratch_dir /tmp/tintmarkshot-XXXXXX || exit 1
 cat >"$work/shoot.sh" <<INNER
 set -e
 "$root/scripts/wine-run.sh" "$build/tests/gui/gui_driver.exe" pose "$build/tintmark.exe" "$work" &
@@ -28,4 +29,3 @@ mkdir -p "$root/docs"
 xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" bash "$work/shoot.sh"
 # The editor sits on the main window's client area; keep both in view.
 cp "$work/editor-full.png" "$root/docs/entry-editor.png"
-/usr/lib/wine/wineserver -k 2>/dev/null || true

@@ -1,0 +1,94 @@
+# The set-up the project's shell scripts and shell tests share; they source
+# it. It sets no shell option and starts nothing: it defines tintmark_root
+# (the checkout), the Wine settings, scratch directories, quiet builds,
+# ctest's summary line, and the counted checks of the end-to-end tests.
+
+tintmark_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+
+# --- Wine -------------------------------------------------------------------
+# wine_settings [PREFIX]: exports what every Wine start here runs with: a
+# private prefix (PREFIX, else $WINEPREFIX, else one per checkout), no debug
+# output, no prompts to install Mono or Gecko, 64-bit, and the Japanese
+# locale, from which Wine takes the ANSI code page 932.
+wine_settings() {
+  export WINEPREFIX=${1:-${WINEPREFIX:-$tintmark_root/build/wineprefix}}
+  export WINEDEBUG=-all
+  export WINEDLLOVERRIDES="mscoree,mshtml="
+  export WINEARCH=win64
+  export LC_ALL=ja_JP.UTF-8
+}
+
+tintmark_wineserver=/usr/lib/wine/wineserver
+[ -x "$tintmark_wineserver" ] || tintmark_wineserver=$(command -v wineserver || echo wineserver)
+
+# wine_stop: ends the wineserver of $WINEPREFIX (else of the checkout's
+# prefix), and so every Wine process of that prefix, and no other.
+wine_stop() {
+  WINEPREFIX=${WINEPREFIX:-$tintmark_root/build/wineprefix} "$tintmark_wineserver" -k \
+    2>/dev/null || true
+}
+
+# --- Scratch directories ----------------------------------------------------
+# scratch_dir [TEMPLATE]: makes a fresh directory (from mktemp's TEMPLATE if
+# given), puts its path in `work`, and removes it with everything in it, even
+# what a test made unreadable, when the script exits. A script that has more
+# to do at exit defines at_exit, which runs first. Fails when no directory
+# can be made.
+scratch_dir() {
+  work=$(mktemp -d ${1:+"$1"}) || return 1
+  trap leave_scratch EXIT
+}
+
+leave_scratch() {
+  if declare -F at_exit >/dev/null; then
+    at_exit
+  fi
+  chmod -R u+rwx "$work" 2>/dev/null || true
+  rm -rf "$work"
+}
+
+# enter_scratch_dir: scratch_dir, then works from inside it; ends the script
+# when it cannot.
+enter_scratch_dir() {
+  scratch_dir && cd "$work" || exit 1
+}
+
+# --- Builds and ctest -------------------------------------------------------
+# quiet_build PRESET [TARGET]: configures and builds a preset (one target of
+# it if named) from the checkout; shows the log only when that fails.
+quiet_build() {
+  local log
+  log=$(mktemp)
+  if (cd "$tintmark_root" && cmake --preset "$1" && cmake --build --preset "$1" ${2:+--target "$2"}) \
+    >"$log" 2>&1; then
+    rm -f "$log"
+    return 0
+  fi
+  cat "$log"
+  rm -f "$log"
+  return 1
+}
+
+# ctest_summary LOG: ctest's closing line in LOG ("NN% tests passed, F tests
+# failed out of T"); nothing when there is none.
+ctest_summary() {
+  grep -E 'tests passed, [0-9]+ tests? failed out of [0-9]+' "$1" | tail -n 1
+}
+
+# --- Counted checks of the end-to-end tests ---------------------------------
+failures=0
+
+check() { # description, then a command that must succeed
+  local what=$1
+  shift
+  if "$@"; then echo "ok: $what"; else echo "FAIL: $what"; failures=$((failures + 1)); fi
+}
+
+# same_bytes EXPECTED FILE: EXPECTED is printf %b text (\r, \n, \xHH).
+same_bytes() { cmp -s <(printf '%b' "$1") "$2"; }
+
+# finish: the count of failed checks, and the exit status that goes with it.
+finish() {
+  echo "$failures failed"
+  exit $((failures > 0))
+}
