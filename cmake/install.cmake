@@ -30,6 +30,14 @@ add_custom_target(tintmark_docs ALL
   DEPENDS ${TINTMARK_DOC_STAGE}/tintmark.1.gz ${TINTMARK_DOC_STAGE}/changelog.gz)
 
 install(TARGETS tintmark RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# A stripped install (as the package is) also drops the compiler's notes, as
+# Debian's own packaging does.
+if(CMAKE_STRIP)
+  install(CODE "if(CMAKE_INSTALL_DO_STRIP)
+    execute_process(COMMAND \"${CMAKE_STRIP}\" --remove-section=.comment --remove-section=.note
+      \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/tintmark\")
+  endif()")
+endif()
 install(FILES ${TINTMARK_DOC_STAGE}/tintmark.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 set(TINTMARK_DOC_DIR ${CMAKE_INSTALL_DATAROOTDIR}/doc/tintmark)
 install(FILES ${PROJECT_SOURCE_DIR}/README.md ${TINTMARK_DOC_STAGE}/copyright
