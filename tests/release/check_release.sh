@@ -51,7 +51,7 @@ import sys
 b = open(sys.argv[1], 'rb').read()
 t = b[3:].decode('utf-8')
 assert b[:3] == b'\xef\xbb\xbf' and b.count(b'\n') == b.count(b'\r\n') > 100
-for w in ('TintMark.dat', 'tintmark.exe FILE...', 'コマンドライン', sys.argv[2]):
+for w in ('TintMark.dat', 'LICENSE.txt', 'sample.txt', 'tintmark.exe FILE...', 'コマンドライン', sys.argv[2]):
     assert w in t, w
 " "$into/README.txt" "$version"
   while IFS= read -r line; do
