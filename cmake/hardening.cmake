@@ -9,9 +9,10 @@ if(WIN32)
   if(CMAKE_SIZEOF_VOID_P EQUAL 8)
     target_link_options(tintmark PRIVATE -Wl,--high-entropy-va)
   endif()
-elseif(NOT (TINTMARK_SANITIZE OR TINTMARK_FUZZ))
+elseif(CMAKE_SYSTEM_NAME STREQUAL "Linux" AND NOT (TINTMARK_SANITIZE OR TINTMARK_FUZZ))
   # The native program as Debian builds its packages: fortified string calls,
-  # stack protector, position-independent and read-only relocations.
+  # stack protector, position-independent and read-only relocations (ELF
+  # linker options, so Linux only).
   set(TINTMARK_HARDENING_COMPILE -U_FORTIFY_SOURCE $<$<NOT:$<CONFIG:Debug>>:-D_FORTIFY_SOURCE=2>
       -fstack-protector-strong -fstack-clash-protection)
   target_compile_options(tintmark_core PRIVATE ${TINTMARK_HARDENING_COMPILE})
