@@ -16,6 +16,7 @@ if [ "${1:-all}" != native ]; then
     g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64
     wine wine64 xvfb xauth x11-utils locales fonts-ipafont-gothic imagemagick
     python3 python3-xlib
+    lintian python3-pefile unzip man-db
   )
 fi
 

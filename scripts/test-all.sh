@@ -2,6 +2,7 @@
 # Installs everything, builds the native program and both Windows programs,
 # and runs every test: the native suites, and the x86_64 Windows build's
 # suites and window tests under Wine. The i686 build must compile and link.
+# Then the release artefacts are built twice into dist/ and checked.
 # Ends with one line: "N passed, N failed".
 set -uo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
@@ -35,6 +36,18 @@ for preset in native mingw-x64; do
 done
 # End the unit tests' Wine session (the window tests end their own).
 wine_stop
+
+# The release artefacts (two Windows zips and the Debian package), built twice
+# in separate folders and checked; each check counts once.
+log=$(mktemp)
+bash scripts/release-check.sh 2>&1 | tee "$log"
+rc=${PIPESTATUS[0]}
+p=$(grep -c '^ok: ' "$log")
+f=$(grep -c '^FAIL: ' "$log")
+rm -f "$log"
+if [ "$rc" -ne 0 ] && [ "$f" -eq 0 ]; then f=1; fi
+passed=$((passed + p))
+failed=$((failed + f))
 
 # The sanitizer build of the native tests, and the release program under
 # memcheck; each of the two counts once in the summary.

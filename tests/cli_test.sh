@@ -36,6 +36,21 @@ check "page.html untouched" same_bytes 'keep\n' page.html
 check "later files still converted" same_bytes 'c\r\n<BR>' c.html
 check "settings file never written" cmp -s TintMark.dat settings.before
 
+# Options come first; "--" ends them, so a file may be named like one.
+"$program" --version >out.txt 2>err.txt
+check "--version exits 0" test $? -eq 0
+check "--version prints the name and a version" grep -qxE 'tintmark [0-9]+\.[0-9]+\.[0-9]+' out.txt
+"$program" --help >out.txt 2>err.txt
+check "--help exits 0 with the usage on stdout" test $? -eq 0 -a ! -s err.txt
+check "--help names every option" grep -q -- '--version' out.txt
+printf 'abc\n' >--help.txt
+"$program" -- --help.txt 2>err.txt
+check "a file named like an option converts after --" test $? -eq 0 -a ! -s err.txt
+check "--help.html written" same_bytes '<B><U><font color=#FF0000 size=5>abc</font></U></B>\r\n<BR>' ./--help.html
+"$program" -- 2>err.txt
+check "-- and no file exits 2" test $? -eq 2
+check "settings file still never written" cmp -s TintMark.dat settings.before
+
 # A named pipe or a directory is not read (a pipe would wait for a writer).
 mkfifo pipe.txt
 mkdir folder.txt

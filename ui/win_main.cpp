@@ -7,11 +7,13 @@
 #include "core/file_batch.h"
 #include "settings/settings_file.h"
 #include "ui/app_instance.h"
+#include "ui/dll_guard.h"
 #include "ui/main_window.h"
 
 HINSTANCE appInstance;
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+    restrictDllSearchToSystem();
     appInstance = instance;
     loadSettings();
     if (__argc <= 1) {

@@ -136,9 +136,18 @@ def main():
     if len(sys.argv) != 2:
         sys.exit(__doc__)
     work = sys.argv[1]
-    wait_for(os.path.join(work, "ready.txt"))
-    with open(os.path.join(work, "ready.txt")) as f:
-        left, top, right, bottom = (int(v) for v in f.read().split())
+    ready = os.path.join(work, "ready.txt")
+    wait_for(ready)
+    # The driver creates the file before it writes the rectangle into it: on
+    # a busy machine the file can be read empty in between.
+    end = time.time() + TIMEOUT
+    while True:
+        with open(ready) as f:
+            values = f.read().split()
+        if len(values) == 4 or time.time() > end:
+            break
+        time.sleep(0.05)
+    left, top, right, bottom = (int(v) for v in values)
     # A point inside the list, well clear of the caption and the frame.
     x, y = left + (right - left) // 4, top + (bottom - top) // 3
     source = DragSource(display.Display())
