@@ -1,25 +1,23 @@
-// The entry editor's two dialog procedures. Fields are read with the ANSI
-// calls, so keyword and colour reach the table as code page 932 bytes, as
-// typed. Nothing is validated: the table keeps the first six bytes of the
-// colour and cuts a keyword to MAX_KEYWORD_LENGTH bytes.
+// The entry editor's two dialog procedures. Fields are read in UTF-16 and
+// reach the table as code page 932 bytes, whatever the system's ANSI code
+// page. Nothing else is validated: the table keeps the first six bytes of
+// the colour and cuts a keyword to MAX_KEYWORD_LENGTH bytes.
 #include "ui/entry_editor.h"
 
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
 
 #include "core/decoration_table.h"
 #include "core/diagnostics.h"
 #include "resource_ids.h"
+#include "ui/cp932_text.h"
 #include "ui/ui_state.h"
 
 // A field is read into a buffer of this size: at most 1023 bytes and a
 // terminator.
 constexpr int FIELD_BUFFER = 1024;
-
-// The check states each mode read on its latest OK.
-static uint8_t newChecks[STYLE_BOX_COUNT];
-static uint8_t renewChecks[STYLE_BOX_COUNT];
 
 // Table index of the entry Renew mode is editing.
 static int32_t editIndex;
@@ -55,25 +53,76 @@ int32_t parseSize(const char* text) {
     return static_cast<int32_t>(negative ? -value : value);
 }
 
-static void readField(HWND dialog, int id, char* buffer) {
-    std::memset(buffer, 0, FIELD_BUFFER);
-    GetDlgItemTextA(dialog, id, buffer, FIELD_BUFFER);
-    buffer[FIELD_BUFFER - 1] = '\0';
+// A field's text as typed, in UTF-16.
+static void readFieldText(HWND dialog, int id, wchar_t* text) {
+    std::memset(text, 0, FIELD_BUFFER * sizeof(wchar_t));
+    GetDlgItemTextW(dialog, id, text, FIELD_BUFFER);
+    text[FIELD_BUFFER - 1] = L'\0';
 }
 
-static void readFields(HWND dialog, uint8_t checks[STYLE_BOX_COUNT], EntryFields* fields) {
-    readField(dialog, IDC_KEYWORD, fields->keyword);
+// Puts the focus on a field and selects its text, so that what must be
+// retyped is in view.
+static void pointAtField(HWND dialog, int id) {
+    HWND field = GetDlgItem(dialog, id);
+    SendMessageW(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(field), TRUE);
+    SendMessageW(field, EM_SETSEL, 0, -1);
+}
+
+// A text field read as code page 932 bytes. `kept` is the field's text as
+// the editor showed it and `keptBytes` the bytes it stood for: while the text
+// is unchanged those bytes are kept as they are, even where they have no
+// exact UTF-16 form. A character that code page 932 cannot hold refuses the
+// whole entry: the user hears a beep and finds the field selected.
+static bool readBytesField(HWND dialog, int id, const wchar_t* kept, const char* keptBytes,
+                           char* bytes) {
+    static wchar_t text[FIELD_BUFFER];
+    readFieldText(dialog, id, text);
+    std::memset(bytes, 0, FIELD_BUFFER);
+    if (kept != nullptr && std::wcscmp(text, kept) == 0) {
+        std::snprintf(bytes, FIELD_BUFFER, "%s", keptBytes);
+        return true;
+    }
+    if (!textToCp932(text, bytes, FIELD_BUFFER)) {
+        MessageBeep(MB_OK);
+        pointAtField(dialog, id);
+        return false;
+    }
+    return true;
+}
+
+// What Renew mode showed of its entry, to tell an untouched field.
+struct ShownEntry {
+    wchar_t keyword[FIELD_BUFFER];
+    wchar_t colour[FIELD_BUFFER];
+    char keywordBytes[FIELD_BUFFER];
+    char colourBytes[FIELD_BUFFER];
+};
+static ShownEntry shown;
+
+// Reads all fields; false, having told the user, when one cannot be stored.
+static bool readFields(HWND dialog, const ShownEntry* untouched, EntryFields* fields) {
+    if (!readBytesField(dialog, IDC_KEYWORD, untouched ? untouched->keyword : nullptr,
+                        untouched ? untouched->keywordBytes : nullptr, fields->keyword)) {
+        return false;
+    }
     trace("[%d]:%s\n", static_cast<int>(std::strlen(fields->keyword)), fields->keyword);
-    readField(dialog, IDC_FONT_COLOUR, fields->colour);
-    readField(dialog, IDC_FONT_SIZE, fields->sizeText);
+    if (!readBytesField(dialog, IDC_FONT_COLOUR, untouched ? untouched->colour : nullptr,
+                        untouched ? untouched->colourBytes : nullptr, fields->colour)) {
+        return false;
+    }
+    // Only digits count in the size, so a character with no code page 932
+    // form stops the number like any other non-digit.
+    static wchar_t sizeText[FIELD_BUFFER];
+    readFieldText(dialog, IDC_FONT_SIZE, sizeText);
+    textToCp932Lossy(sizeText, fields->sizeText, FIELD_BUFFER);
     fields->size = parseSize(fields->sizeText);
     fields->style = 0;
     for (int k = 0; k < STYLE_BOX_COUNT; ++k) {
-        checks[k] = IsDlgButtonChecked(dialog, IDC_STYLE_FIRST + k) == BST_CHECKED ? 1 : 0;
-        if (checks[k] != 0) {
+        if (IsDlgButtonChecked(dialog, IDC_STYLE_FIRST + k) == BST_CHECKED) {
             fields->style |= 1 << k;
         }
     }
+    return true;
 }
 
 // After an entry has been stored: its keyword, as the table keeps it, goes
@@ -83,15 +132,20 @@ static void reportStored(const DecorationEntry& entry) {
     setListText(entryText(entry));
 }
 
+static void showBytes(HWND dialog, int id, const char* bytes, wchar_t* text, char* keptBytes) {
+    std::snprintf(keptBytes, FIELD_BUFFER, "%s", bytes);
+    cp932ToText(bytes, text, FIELD_BUFFER);
+    SetDlgItemTextW(dialog, id, text);
+}
+
 static void loadEntry(HWND dialog, const DecorationEntry& entry) {
-    SetDlgItemTextA(dialog, IDC_KEYWORD, entryText(entry));
-    if (hasColour(entry)) {
-        SetDlgItemTextA(dialog, IDC_FONT_COLOUR, entry.colour);
-    }
+    showBytes(dialog, IDC_KEYWORD, entryText(entry), shown.keyword, shown.keywordBytes);
+    showBytes(dialog, IDC_FONT_COLOUR, hasColour(entry) ? entry.colour : "", shown.colour,
+              shown.colourBytes);
     if (entry.size != 0) {
-        char sizeText[16];
-        std::snprintf(sizeText, sizeof sizeText, "%d", entry.size);
-        SetDlgItemTextA(dialog, IDC_FONT_SIZE, sizeText);
+        wchar_t sizeText[16];
+        std::swprintf(sizeText, 16, L"%d", static_cast<int>(entry.size));
+        SetDlgItemTextW(dialog, IDC_FONT_SIZE, sizeText);
     }
     for (int k = 0; k < STYLE_BOX_COUNT; ++k) {
         CheckDlgButton(dialog, IDC_STYLE_FIRST + k,
@@ -101,7 +155,9 @@ static void loadEntry(HWND dialog, const DecorationEntry& entry) {
 
 static void storeNew(HWND dialog) {
     static EntryFields fields;
-    readFields(dialog, newChecks, &fields);
+    if (!readFields(dialog, nullptr, &fields)) {
+        return;
+    }
     // The main window opens the editor only while the table has room; should
     // it be full all the same, the editor ends as if cancelled so that the
     // list gains no row.
@@ -115,7 +171,9 @@ static void storeNew(HWND dialog) {
 
 static void storeRenewed(HWND dialog) {
     static EntryFields fields;
-    readFields(dialog, renewChecks, &fields);
+    if (!readFields(dialog, &shown, &fields)) {
+        return;
+    }
     if (!replaceEntry(editIndex, fields.keyword, fields.colour, fields.size, fields.style)) {
         EndDialog(dialog, IDCANCEL);
         return;
@@ -148,7 +206,7 @@ INT_PTR CALLBACK NewEntryEditor(HWND dialog, UINT message, WPARAM wParam, LPARAM
 
 INT_PTR CALLBACK RenewEntryEditor(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
     if (message == WM_INITDIALOG) {
-        editIndex = decorationTable.count - selectedRow - 1;
+        editIndex = rowToIndex(selectedRow);
         if (editIndex >= 0 && editIndex < decorationTable.count) {
             loadEntry(dialog, decorationTable.entries[editIndex]);
         }
