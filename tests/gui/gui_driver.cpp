@@ -14,6 +14,7 @@
 #include "gui_support.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -48,6 +49,13 @@ int main(int argc, char** argv) {
     gui::programPath = argv[2][0] == '/' ? gui::toDos(argv[2]) : argv[2];
     gui::workUnix = argv[3];
     gui::makeDir(gui::toDos(gui::workUnix));
+    // Wine gives the driver and the program it starts the same code page.
+    const char* expectedCodePage = std::getenv("TINTMARK_EXPECT_ACP");
+    std::printf("ANSI code page %u\n", GetACP());
+    gui::scenario = "code page";
+    gui::check(expectedCodePage == nullptr ||
+                   GetACP() == static_cast<UINT>(std::strtoul(expectedCodePage, nullptr, 10)),
+               "ANSI code page %u, expected %s", GetACP(), expectedCodePage);
     group->run();
     std::printf("%d passed, %d failed\n", gui::passed, gui::failed);
     return gui::failed == 0 && gui::passed > 0 ? 0 : 1;
