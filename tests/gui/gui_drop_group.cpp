@@ -26,6 +26,113 @@ std::string makeLongPath(const std::string& dir) {
     return "many/" + pad + "/s.textsmore/long.txt";
 }
 
+// ---- drop 3: names the ANSI code page may not hold
+
+const char* const KEY = "<B><font color=#FF0000>key</font></B>";
+// In UTF-8; each must reach its own file whatever the code page.
+const char* const NAMES[] = {u8"한국어", u8"emoji_😀", u8"a〜b", u8"x−y", u8"メモ", u8"café"};
+const char* const YEN_NAME = u8"x¥..¥..¥secret";
+
+std::wstring repeated(const wchar_t* unit, int count) {
+    std::wstring out;
+    for (int i = 0; i < count; ++i) {
+        out += unit;
+    }
+    return out;
+}
+
+struct NamesDrop {
+    std::wstring dir;
+    Tree namesBefore;
+    Tree yenBefore;
+    std::wstring fits; // relative paths of the 255- and 256-unit files
+    std::wstring over;
+};
+
+// Six names outside one code page or another, café.txt beside cafe.txt,
+// the yen sign that best fit turns into a backslash under code page 932, and
+// Japanese paths of 255 and 256 UTF-16 units (cut to 255, the longer one
+// would name long\...\....tex, whose output is the same .html).
+void planNames(const std::string& dir, const std::string& unixDir, std::string& plan,
+               NamesDrop& drop) {
+    drop.dir = widen(dir);
+    makeDir(drop.dir + L"\\names");
+    int n = 0;
+    for (const char* name : NAMES) {
+        ++n;
+        writeFile(drop.dir + L"\\names\\" + fromUtf8(name) + L".txt",
+                  "key " + std::to_string(n) + "\n");
+        plan += unixDir + "/names/" + name + ".txt\n";
+    }
+    writeFile(drop.dir + L"\\names\\cafe.txt", "plain cafe\n");
+    writeFile(drop.dir + L"\\names\\cafe.html", "old cafe output\n");
+    drop.namesBefore = treeOf(drop.dir + L"\\names");
+
+    makeDir(drop.dir + L"\\yen");
+    makeDir(drop.dir + L"\\yen\\top");
+    makeDir(drop.dir + L"\\yen\\top\\sub");
+    writeFile(drop.dir + L"\\yen\\secret.txt", "key outer\n");
+    writeFile(drop.dir + L"\\yen\\top\\secret.txt", "key secret\n");
+    writeFile(drop.dir + L"\\yen\\top\\secret.html", "old secret output\n");
+    writeFile(drop.dir + L"\\yen\\top\\sub\\" + fromUtf8(YEN_NAME) + L".txt", "key yen\n");
+    drop.yenBefore = treeOf(drop.dir + L"\\yen");
+    plan += unixDir + "/yen/top/sub/" + YEN_NAME + ".txt\n";
+
+    const std::wstring part = repeated(L"\u3042", 80); // あ
+    makeDir(drop.dir + L"\\long");
+    makeDir(drop.dir + L"\\long\\" + part);
+    makeDir(drop.dir + L"\\long\\" + part + L"\\" + part);
+    const std::wstring folder = L"long\\" + part + L"\\" + part + L"\\";
+    const int k = 255 - static_cast<int>((drop.dir + L"\\" + folder).size()) - 5;
+    drop.fits = folder + repeated(L"\u3044", k) + L".text";     // い
+    drop.over = folder + repeated(L"\u3046", k + 1) + L".text"; // う
+    writeFile(drop.dir + L"\\" + drop.fits, "key fits\n");
+    writeFile(drop.dir + L"\\" + drop.over, "key over\n");
+    writeFile(drop.dir + L"\\" + drop.over.substr(0, drop.over.size() - 1), "key decoy\n");
+    for (const std::wstring* path : {&drop.fits, &drop.over}) {
+        std::string utf8 = narrow(*path, CP_UTF8);
+        for (char& c : utf8) {
+            if (c == '\\') {
+                c = '/';
+            }
+        }
+        plan += unixDir + "/" + utf8 + "\n";
+    }
+}
+
+void checkNames(const NamesDrop& drop) {
+    int n = 0;
+    Tree names = treeOf(drop.dir + L"\\names");
+    for (const char* name : NAMES) {
+        ++n;
+        const std::wstring output = fromUtf8(name) + L".html";
+        const std::string what = std::string(name) + ".txt converted into its own .html";
+        checkBytes(names[output], std::string(KEY) + " " + std::to_string(n) + "\r\n<BR>",
+                   what.c_str());
+        names.erase(output);
+    }
+    check(names == drop.namesBefore, "no other file made or changed beside the named ones");
+    checkBytes(readFile(drop.dir + L"\\names\\cafe.html"), "old cafe output\n",
+               "cafe.html untouched by café.txt");
+
+    Tree yen = treeOf(drop.dir + L"\\yen");
+    const std::wstring yenOutput = L"top\\sub\\" + fromUtf8(YEN_NAME) + L".html";
+    checkBytes(yen[yenOutput], std::string(KEY) + " yen\r\n<BR>",
+               "x\xC2\xA5..\xC2\xA5..\xC2\xA5secret.txt converted as the file of that name");
+    yen.erase(yenOutput);
+    check(yen == drop.yenBefore, "nothing else in the yen tree made or changed");
+
+    check((drop.dir + L"\\" + drop.fits).size() == 255 &&
+              (drop.dir + L"\\" + drop.over).size() == 256,
+          "the dropped paths are 255 and 256 units long");
+    const std::wstring fitsOut = drop.fits.substr(0, drop.fits.size() - 4) + L"html";
+    checkBytes(readFile(drop.dir + L"\\" + fitsOut), std::string(KEY) + " fits\r\n<BR>",
+               "a 255-unit Japanese path is converted");
+    const std::wstring overOut = drop.over.substr(0, drop.over.size() - 4) + L"html";
+    check(!fileExists(drop.dir + L"\\" + overOut),
+          "a 256-unit path is skipped, not cut into another name");
+}
+
 // The files are dropped by the drag source, which reads the plan written
 // here: one Unix path a line, a blank line between drops, and signals by
 // creating drops.done. The settings give "key" bold red and "ソ" (0x83 0x5C)
@@ -73,6 +180,9 @@ void dropFiles() {
     }
     writeFile(dir + "\\many\\order.log", "late\n");
     addToPlan("many/order.log");
+    plan += "\n";
+    NamesDrop names;
+    planNames(dir, unixDir, plan, names);
     writeFile(dir + "\\plan.txt", plan);
 
     App app;
@@ -124,6 +234,7 @@ void dropFiles() {
           "an over-long path is not cut into the name of another file");
     checkBytes(readFile(cutTo), "short\n", "the file it would be cut to is untouched");
     check(!fileExists(cutTo + "more\\long.html"), "an over-long path is skipped");
+    checkNames(names);
     checkBytes(settingsOf(app),
                settings(true, {{"key", "FF0000", "0", "1"}, {"\x83\x5C", NO_COLOUR, "3", "0"}}),
                "settings saved after the drops");

@@ -84,10 +84,9 @@ std::string narrow(const std::wstring& wide, UINT codePage) {
     return bytes;
 }
 
-// Files are named in code page 932 bytes, like the program names them.
-bool writeFile(const std::string& path, const std::string& bytes) {
-    HANDLE file = CreateFileW((L"\\\\?\\" + widen(path)).c_str(), GENERIC_WRITE, 0, nullptr,
-                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+bool writeFile(const std::wstring& path, const std::string& bytes) {
+    HANDLE file = CreateFileW((L"\\\\?\\" + path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         return false;
     }
@@ -98,13 +97,13 @@ bool writeFile(const std::string& path, const std::string& bytes) {
     return ok;
 }
 
-bool fileExists(const std::string& path) {
-    return GetFileAttributesW((L"\\\\?\\" + widen(path)).c_str()) != INVALID_FILE_ATTRIBUTES;
+bool fileExists(const std::wstring& path) {
+    return GetFileAttributesW((L"\\\\?\\" + path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-std::string readFile(const std::string& path) {
-    HANDLE file = CreateFileW((L"\\\\?\\" + widen(path)).c_str(), GENERIC_READ, FILE_SHARE_READ,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+std::string readFile(const std::wstring& path) {
+    HANDLE file = CreateFileW((L"\\\\?\\" + path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         return "<missing>";
     }
@@ -118,8 +117,55 @@ std::string readFile(const std::string& path) {
     return bytes;
 }
 
+void makeDir(const std::wstring& path) {
+    CreateDirectoryW((L"\\\\?\\" + path).c_str(), nullptr);
+}
+
+bool writeFile(const std::string& path, const std::string& bytes) {
+    return writeFile(widen(path), bytes);
+}
+
+bool fileExists(const std::string& path) {
+    return fileExists(widen(path));
+}
+
+std::string readFile(const std::string& path) {
+    return readFile(widen(path));
+}
+
 void makeDir(const std::string& path) {
-    CreateDirectoryW((L"\\\\?\\" + widen(path)).c_str(), nullptr);
+    makeDir(widen(path));
+}
+
+std::wstring fromUtf8(const std::string& text) {
+    return widen(text, CP_UTF8);
+}
+
+static void addTree(const std::wstring& dir, const std::wstring& under, Tree& tree) {
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((L"\\\\?\\" + dir + L"\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) {
+        return;
+    }
+    do {
+        const std::wstring name = found.cFileName;
+        if (name == L"." || name == L"..") {
+            continue;
+        }
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+            tree[under + name + L"\\"] = "<dir>";
+            addTree(dir + L"\\" + name, under + name + L"\\", tree);
+        } else {
+            tree[under + name] = readFile(dir + L"\\" + name);
+        }
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+}
+
+Tree treeOf(const std::wstring& dir) {
+    Tree tree;
+    addTree(dir, L"", tree);
+    return tree;
 }
 
 // The settings file, CR LF line ends.

@@ -9,6 +9,7 @@
 
 #include <windows.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -47,6 +48,17 @@ bool writeFile(const std::string& path, const std::string& bytes);
 bool fileExists(const std::string& path);
 std::string readFile(const std::string& path); // "<missing>" when absent
 void makeDir(const std::string& path);
+// The same for any name, in UTF-16.
+bool writeFile(const std::wstring& path, const std::string& bytes);
+bool fileExists(const std::wstring& path);
+std::string readFile(const std::wstring& path);
+void makeDir(const std::wstring& path);
+std::wstring fromUtf8(const std::string& text);
+
+// Every file and directory under a directory, by relative path, with the
+// files' bytes: two of them compare equal when nothing in between changed.
+using Tree = std::map<std::wstring, std::string>;
+Tree treeOf(const std::wstring& dir);
 
 // One decoration entry as the settings file holds it.
 struct Entry {
