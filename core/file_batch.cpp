@@ -9,15 +9,41 @@
 
 FileBatch fileBatch;
 
-static const char OUTPUT_EXTENSION[] = "html";
+// What a path's length is counted in, for the messages of the command line.
+#ifdef _WIN32
+#define TINTMARK_PATH_UNITS "UTF-16 units"
+#else
+#define TINTMARK_PATH_UNITS "bytes"
+#endif
+static const char PATH_UNIT_TOO_LONG_TEXT[] =
+    "path longer than 255 " TINTMARK_PATH_UNITS "; skipped";
+static const char OUTPUT_TOO_LONG_TEXT[] =
+    "output path would be longer than 255 " TINTMARK_PATH_UNITS "; skipped";
 
-bool setInputPath(int slot, const char* path) {
-    if (std::strlen(path) > static_cast<size_t>(MAX_PATH_LENGTH)) {
+static const PathChar OUTPUT_EXTENSION[] = PATH_TEXT("html");
+constexpr int OUTPUT_EXTENSION_LENGTH =
+    static_cast<int>(sizeof OUTPUT_EXTENSION / sizeof(PathChar)) - 1;
+
+// A path as trace shows it.
+static void tracePath(const PathChar* path) {
+#ifdef TINTMARK_TRACE
+    char text[4 * PATH_SLOT];
+    platformPathText(path, text, sizeof text);
+    trace("%s\n", text);
+#else
+    (void)path;
+#endif
+}
+
+bool setInputPath(int slot, const PathChar* path) {
+    const size_t length = pathLength(path, PATH_SLOT);
+    if (length > static_cast<size_t>(MAX_PATH_LENGTH)) {
         // Cutting it would name some other file.
         markInputTooLong(slot);
         return false;
     }
-    std::snprintf(fileBatch.inputPaths[slot], PATH_SLOT, "%s", path);
+    std::memcpy(fileBatch.inputPaths[slot], path, length * sizeof(PathChar));
+    fileBatch.inputPaths[slot][length] = 0;
     fileBatch.outcomes[slot] = FILE_PENDING;
     return true;
 }
@@ -32,9 +58,9 @@ void makeOutputPaths(int32_t n) {
         if (fileBatch.outcomes[i] != FILE_PENDING) {
             continue;
         }
-        const char* input = fileBatch.inputPaths[i];
+        const PathChar* input = fileBatch.inputPaths[i];
         // A slot always holds a terminator; the cap guards a slot filled by hand.
-        const int length = static_cast<int>(strnlen(input, PATH_SLOT - 1));
+        const int length = static_cast<int>(pathLength(input, PATH_SLOT - 1));
         // The last '.' anywhere in the path, directories included; index 0
         // is never examined.
         int dot = 0;
@@ -48,14 +74,16 @@ void makeOutputPaths(int32_t n) {
             fileBatch.outcomes[i] = FILE_SKIPPED_NO_EXTENSION;
             continue;
         }
-        const int outputLength = dot + 1 + static_cast<int>(sizeof OUTPUT_EXTENSION) - 1;
+        const int outputLength = dot + 1 + OUTPUT_EXTENSION_LENGTH;
         if (outputLength > MAX_PATH_LENGTH) {
             fileBatch.outcomes[i] = FILE_SKIPPED_OUTPUT_TOO_LONG;
             continue;
         }
-        std::snprintf(fileBatch.outputPaths[i], PATH_SLOT, "%.*s%s", dot + 1, input,
-                      OUTPUT_EXTENSION);
-        trace("%s\n", fileBatch.outputPaths[i]);
+        PathChar* output = fileBatch.outputPaths[i];
+        std::memcpy(output, input, static_cast<size_t>(dot + 1) * sizeof(PathChar));
+        std::memcpy(output + dot + 1, OUTPUT_EXTENSION,
+                    static_cast<size_t>(OUTPUT_EXTENSION_LENGTH + 1) * sizeof(PathChar));
+        tracePath(output);
     }
 }
 
@@ -88,7 +116,7 @@ void convertBatch(int32_t n) {
     }
 }
 
-bool convertFiles(int count, const char* const* paths, FileReport report) {
+bool convertFiles(int count, const PathChar* const* paths, FileReport report) {
     bool allDone = true;
     for (int first = 0; first < count; first += BATCH_SLOTS) {
         const int n = count - first < BATCH_SLOTS ? count - first : BATCH_SLOTS;
@@ -125,11 +153,11 @@ const char* outcomeText(FileOutcome outcome) {
     case FILE_OUTPUT_UNWRITABLE:
         return "cannot write the output; skipped";
     case FILE_SKIPPED_PATH_TOO_LONG:
-        return "path longer than 255 bytes; skipped";
+        return PATH_UNIT_TOO_LONG_TEXT;
     case FILE_SKIPPED_NO_EXTENSION:
         return "no '.' in the path to derive an output name from; skipped";
     case FILE_SKIPPED_OUTPUT_TOO_LONG:
-        return "output path would be longer than 255 bytes; skipped";
+        return OUTPUT_TOO_LONG_TEXT;
     case FILE_SKIPPED_SAME_FILE:
         return "output would overwrite the input itself; skipped";
     }

@@ -4,8 +4,12 @@
 
 #include <cstdint>
 
+#include "core/path_text.h"
+
 constexpr int BATCH_SLOTS = 512;
-constexpr int PATH_SLOT = 256; // a path of at most 255 bytes and its terminator
+// A path of at most 255 units and its terminator: bytes natively, UTF-16
+// units on Windows, so that every name that fitted as bytes still fits.
+constexpr int PATH_SLOT = 256;
 constexpr int MAX_PATH_LENGTH = PATH_SLOT - 1;
 
 enum FileOutcome : uint8_t {
@@ -14,24 +18,24 @@ enum FileOutcome : uint8_t {
     FILE_EMPTY_INPUT,             // input of size 0: empty output written
     FILE_INPUT_UNREADABLE,        // input could not be opened or read: empty output written
     FILE_OUTPUT_UNWRITABLE,       // output could not be opened: nothing converted
-    FILE_SKIPPED_PATH_TOO_LONG,   // input path over 255 bytes
+    FILE_SKIPPED_PATH_TOO_LONG,   // input path over 255 units
     FILE_SKIPPED_NO_EXTENSION,    // no '.' after the first byte: no output name
-    FILE_SKIPPED_OUTPUT_TOO_LONG, // derived output path over 255 bytes
+    FILE_SKIPPED_OUTPUT_TOO_LONG, // derived output path over 255 units
     FILE_SKIPPED_SAME_FILE,       // the output would overwrite the input itself
 };
 
 struct FileBatch {
-    char inputPaths[BATCH_SLOTS][PATH_SLOT];
-    char outputPaths[BATCH_SLOTS][PATH_SLOT];
+    PathChar inputPaths[BATCH_SLOTS][PATH_SLOT];
+    PathChar outputPaths[BATCH_SLOTS][PATH_SLOT];
     FileOutcome outcomes[BATCH_SLOTS];
 };
 
 extern FileBatch fileBatch;
 
 // Puts a path into input slot `slot` and marks the slot pending. A path over
-// 255 bytes is not stored, never cut: the slot is marked skipped instead and
+// 255 units is not stored, never cut: the slot is marked skipped instead and
 // false is returned.
-bool setInputPath(int slot, const char* path);
+bool setInputPath(int slot, const PathChar* path);
 
 // Marks a slot skipped for a path that did not fit (used where the path
 // itself is never seen, as with a drop whose path is too long).
@@ -39,7 +43,7 @@ void markInputTooLong(int slot);
 
 // Derives outputPaths[i] for the pending slots 0 .. n - 1: the input up to and
 // including its last '.' (index 0 is never examined), then "html". A slot with
-// no such '.', or whose output would exceed 255 bytes, is marked skipped.
+// no such '.', or whose output would exceed 255 units, is marked skipped.
 void makeOutputPaths(int32_t n);
 
 // Converts the pending slots 0 .. n - 1 in order. A file whose output would
@@ -47,11 +51,11 @@ void makeOutputPaths(int32_t n);
 void convertBatch(int32_t n);
 
 // Called once per file by convertFiles, in order, with what became of it.
-using FileReport = void (*)(const char* inputPath, FileOutcome outcome);
+using FileReport = void (*)(const PathChar* inputPath, FileOutcome outcome);
 
 // Converts any number of files in successive batches of at most 512.
 // Returns true when every file was read and written.
-bool convertFiles(int count, const char* const* paths, FileReport report);
+bool convertFiles(int count, const PathChar* const* paths, FileReport report);
 
 // True for the outcomes of files that were skipped or could not be read.
 bool outcomeIsFailure(FileOutcome outcome);

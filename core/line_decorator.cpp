@@ -741,7 +741,7 @@ static void runLane(void* context) {
     }
 }
 
-DecorateResult decorateFileResult(const char* inputPath, const char* outputPath) {
+DecorateResult decorateFileResult(const PathChar* inputPath, const PathChar* outputPath) {
     watchDebugListeners();
     debugging = debugOutActive();
     // The output is opened even when the input cannot be: an unreadable input
@@ -818,6 +818,6 @@ DecorateResult decorateFileResult(const char* inputPath, const char* outputPath)
     return writeOk ? DECORATE_DONE : DECORATE_OUTPUT_UNWRITABLE;
 }
 
-bool decorateFile(const char* inputPath, const char* outputPath) {
+bool decorateFile(const PathChar* inputPath, const PathChar* outputPath) {
     return decorateFileResult(inputPath, outputPath) == DECORATE_DONE;
 }

@@ -4,6 +4,8 @@
 
 #include <cstddef>
 
+#include "core/path_text.h"
+
 enum DecorateResult {
     DECORATE_DONE,              // input read to its end
     DECORATE_EMPTY_INPUT,       // input of size 0; the output exists and is empty
@@ -13,10 +15,10 @@ enum DecorateResult {
 
 // Opens the input, then the output (created or emptied), and writes the
 // decorated text. Returns true when the input was read to its end.
-bool decorateFile(const char* inputPath, const char* outputPath);
+bool decorateFile(const PathChar* inputPath, const PathChar* outputPath);
 
 // The same conversion, telling what went wrong.
-DecorateResult decorateFileResult(const char* inputPath, const char* outputPath);
+DecorateResult decorateFileResult(const PathChar* inputPath, const PathChar* outputPath);
 
 // Bytes of input taken at a time (clamped to what the converter can hold);
 // the output does not depend on it. Small values let tests cross many

@@ -15,8 +15,8 @@
 
 static const unsigned char END_OF_TEXT = 0x1A;
 
-bool openTextReader(TextReader* reader, const char* path) {
-    reader->file = platformOrdinaryFileOrMissing(path) ? std::fopen(path, "rb") : nullptr;
+bool openTextReader(TextReader* reader, const PathChar* path) {
+    reader->file = platformOrdinaryFileOrMissing(path) ? platformOpenFile(path, "rb") : nullptr;
     reader->start = 0;
     reader->length = 0;
     reader->consumed = 0;
@@ -257,8 +257,8 @@ void attachTextWriter(TextWriter* writer, FILE* file) {
     }
 }
 
-bool openTextWriter(TextWriter* writer, const char* path) {
-    attachTextWriter(writer, std::fopen(path, "wb"));
+bool openTextWriter(TextWriter* writer, const PathChar* path) {
+    attachTextWriter(writer, platformOpenFile(path, "wb"));
     return writer->file != nullptr;
 }
 

@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/path_text.h"
+
 constexpr size_t TEXT_FILE_BUFFER = 64 * 1024;
 // Short copies move whole blocks: one of SHORT_COPY_LIMIT bytes for anything
 // up to that length, else blocks of SHORT_COPY_BLOCK. Their sources and
@@ -41,7 +43,7 @@ struct TextWriter {
     char storage[TEXT_FILE_BUFFER + SHORT_COPY_LIMIT];
 };
 
-bool openTextReader(TextReader* reader, const char* path);
+bool openTextReader(TextReader* reader, const PathChar* path);
 
 // Size of the underlying file in bytes, or -1 when it cannot be measured.
 int64_t textReaderFileSize(TextReader* reader);
@@ -98,7 +100,7 @@ struct TextRegion {
 int nextRegionPiece(TextRegion* region, char** piece, int maxLength);
 
 // Opens for writing, creating or emptying the file.
-bool openTextWriter(TextWriter* writer, const char* path);
+bool openTextWriter(TextWriter* writer, const PathChar* path);
 // Adopts an already open binary stream.
 void attachTextWriter(TextWriter* writer, FILE* file);
 // Buffers in `buffer` instead, which holds capacity + SHORT_COPY_LIMIT bytes;

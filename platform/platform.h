@@ -3,29 +3,41 @@
 
 #include <cstdio>
 
+#include "core/path_text.h"
+
 // The debugger-output channel: whether the platform has one, whether anyone
 // (a debugger or a debug-output viewer) is reading it now, and one line to it.
 bool platformDebugOutputAvailable();
 bool platformDebugOutputListening();
 void platformDebugOutput(const char* text);
 
+// Opens a file as fopen does, with a mode of "rb", "wb" and the like.
+FILE* platformOpenFile(const PathChar* path, const char* mode);
+
+// Deletes a file; false when it cannot.
+bool platformRemoveFile(const PathChar* path);
+
+// The path as bytes for diagnostics: code page 932 on Windows, with '?' for
+// what that code page cannot hold; never used to reach a file.
+void platformPathText(const PathChar* path, char* text, size_t capacity);
+
 // True when both paths name the same existing file, or when the names are
 // equal as this platform compares file names.
-bool platformSameFile(const char* first, const char* second);
+bool platformSameFile(const PathChar* first, const PathChar* second);
 
 // Forces a written stream's data to the disk.
 bool platformSyncFile(FILE* file);
 
 // Replaces `target` with `source` in one step, overwriting an existing target.
-bool platformReplaceFile(const char* source, const char* target);
+bool platformReplaceFile(const PathChar* source, const PathChar* target);
 
 // True when the file exists and is marked read-only (no write permission
 // bits), which a save must respect even where the user could override it.
-bool platformFileReadOnly(const char* path);
+bool platformFileReadOnly(const PathChar* path);
 
 // False for what exists but is not an ordinary file (a directory, a pipe, a
 // device): opening a pipe for reading would wait for a writer forever.
-bool platformOrdinaryFileOrMissing(const char* path);
+bool platformOrdinaryFileOrMissing(const PathChar* path);
 
 // A second thread for work that runs beside the caller's, one at a time:
 // starts task(argument) on it, or returns false when it cannot.

@@ -17,6 +17,20 @@ bool platformDebugOutputListening() {
 
 void platformDebugOutput(const char*) {}
 
+FILE* platformOpenFile(const char* path, const char* mode) {
+    return std::fopen(path, mode);
+}
+
+bool platformRemoveFile(const char* path) {
+    return std::remove(path) == 0;
+}
+
+void platformPathText(const char* path, char* text, size_t capacity) {
+    if (capacity > 0) {
+        std::snprintf(text, capacity, "%s", path);
+    }
+}
+
 bool platformSameFile(const char* first, const char* second) {
     if (std::strcmp(first, second) == 0) {
         return true;

@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <cstring>
 #include <io.h>
-#include <mbstring.h>
 
 bool platformDebugOutputAvailable() {
     return true;
@@ -59,8 +58,33 @@ void platformDebugOutput(const char* text) {
     OutputDebugStringA(text);
 }
 
-static bool fileIdentity(const char* path, BY_HANDLE_FILE_INFORMATION* info) {
-    HANDLE handle = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+FILE* platformOpenFile(const wchar_t* path, const char* mode) {
+    wchar_t wideMode[8] = {};
+    for (int i = 0; i < 7 && mode[i] != '\0'; ++i) {
+        wideMode[i] = static_cast<wchar_t>(static_cast<unsigned char>(mode[i]));
+    }
+    return _wfopen(path, wideMode);
+}
+
+bool platformRemoveFile(const wchar_t* path) {
+    return DeleteFileW(path) != FALSE;
+}
+
+void platformPathText(const wchar_t* path, char* text, size_t capacity) {
+    if (capacity == 0) {
+        return;
+    }
+    // No best fit: a name must never read as some other name, even here.
+    const int length = WideCharToMultiByte(932, WC_NO_BEST_FIT_CHARS, path, -1, text,
+                                           static_cast<int>(capacity), "?", nullptr);
+    if (length == 0) {
+        text[0] = '\0';
+    }
+    text[capacity - 1] = '\0';
+}
+
+static bool fileIdentity(const wchar_t* path, BY_HANDLE_FILE_INFORMATION* info) {
+    HANDLE handle = CreateFileW(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                 nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         return false;
@@ -70,12 +94,10 @@ static bool fileIdentity(const char* path, BY_HANDLE_FILE_INFORMATION* info) {
     return ok != FALSE;
 }
 
-bool platformSameFile(const char* first, const char* second) {
-    // File names ignore case here, so page.HTML and page.html are one file.
-    // The multibyte comparison leaves the trail bytes of double-byte
-    // characters alone.
-    if (_mbsicmp(reinterpret_cast<const unsigned char*>(first),
-                 reinterpret_cast<const unsigned char*>(second)) == 0) {
+bool platformSameFile(const wchar_t* first, const wchar_t* second) {
+    // File names ignore case here, so page.HTML and page.html are one file;
+    // the comparison is the file system's own, by code point, not by locale.
+    if (CompareStringOrdinal(first, -1, second, -1, TRUE) == CSTR_EQUAL) {
         return true;
     }
     // Other spellings of one file: trailing dots or blanks, short names,
@@ -93,17 +115,17 @@ bool platformSyncFile(FILE* file) {
     return std::fflush(file) == 0 && _commit(_fileno(file)) == 0;
 }
 
-bool platformReplaceFile(const char* source, const char* target) {
-    return MoveFileExA(source, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+bool platformReplaceFile(const wchar_t* source, const wchar_t* target) {
+    return MoveFileExW(source, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
 }
 
-bool platformFileReadOnly(const char* path) {
-    DWORD attributes = GetFileAttributesA(path);
+bool platformFileReadOnly(const wchar_t* path) {
+    DWORD attributes = GetFileAttributesW(path);
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
 }
 
-bool platformOrdinaryFileOrMissing(const char* path) {
-    DWORD attributes = GetFileAttributesA(path);
+bool platformOrdinaryFileOrMissing(const wchar_t* path) {
+    DWORD attributes = GetFileAttributesW(path);
     return attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 

@@ -8,14 +8,15 @@ tintmark_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 # --- Wine -------------------------------------------------------------------
 # wine_settings [PREFIX]: exports what every Wine start here runs with: a
 # private prefix (PREFIX, else $WINEPREFIX, else one per checkout), no debug
-# output, no prompts to install Mono or Gecko, 64-bit, and the Japanese
-# locale, from which Wine takes the ANSI code page 932.
+# output, no prompts to install Mono or Gecko, 64-bit, and the locale Wine
+# takes its ANSI code page from: TINTMARK_WINE_LOCALE, else the Japanese
+# one (code page 932).
 wine_settings() {
   export WINEPREFIX=${1:-${WINEPREFIX:-$tintmark_root/build/wineprefix}}
   export WINEDEBUG=-all
   export WINEDLLOVERRIDES="mscoree,mshtml="
   export WINEARCH=win64
-  export LC_ALL=ja_JP.UTF-8
+  export LC_ALL=${TINTMARK_WINE_LOCALE:-ja_JP.UTF-8}
 }
 
 tintmark_wineserver=/usr/lib/wine/wineserver

@@ -12,10 +12,11 @@
 #include "core/text_file.h"
 #include "platform/platform.h"
 
-const char SETTINGS_FILE_NAME[] = "TintMark.dat";
+const char SETTINGS_FILE_NAME[] = TINTMARK_SETTINGS_NAME;
+const PathChar SETTINGS_FILE_PATH[] = PATH_TEXT(TINTMARK_SETTINGS_NAME);
 // Written first and renamed over the settings file, so a failed save never
 // leaves a half-written file behind.
-static const char SETTINGS_TEMP_NAME[] = "TintMark.dat.tmp";
+static const PathChar SETTINGS_TEMP_PATH[] = PATH_TEXT(TINTMARK_SETTINGS_NAME ".tmp");
 
 static const char START_MARKER[] = "[TntMark set file]";
 static const char END_MARKER[] = "[TntMark set file end]";
@@ -48,7 +49,7 @@ void loadSettings() {
     decorationTable.lineBreakTags = 0;
 
     TextReader in;
-    if (!openTextReader(&in, SETTINGS_FILE_NAME)) {
+    if (!openTextReader(&in, SETTINGS_FILE_PATH)) {
         return;
     }
     char line[SETTINGS_LINE_BUFFER];
@@ -117,10 +118,10 @@ static void writeSettings(TextWriter* out) {
 // The whole of the file at `path` in a heap block the caller frees, for
 // writing back if an in-place save fails. A missing file gives true with no
 // block; a file that cannot be read or held gives false.
-static bool keepOldBytes(const char* path, char** bytes, size_t* length) {
+static bool keepOldBytes(const PathChar* path, char** bytes, size_t* length) {
     *bytes = nullptr;
     *length = 0;
-    FILE* file = std::fopen(path, "rb");
+    FILE* file = platformOpenFile(path, "rb");
     if (file == nullptr) {
         return errno == ENOENT;
     }
@@ -152,7 +153,7 @@ static bool keepOldBytes(const char* path, char** bytes, size_t* length) {
 }
 
 static void writeBack(const char* bytes, size_t length) {
-    FILE* file = std::fopen(SETTINGS_FILE_NAME, "wb");
+    FILE* file = platformOpenFile(SETTINGS_FILE_PATH, "wb");
     if (file != nullptr) {
         std::fwrite(bytes, 1, length, file);
         std::fclose(file);
@@ -161,7 +162,7 @@ static void writeBack(const char* bytes, size_t length) {
 
 bool saveSettings() {
     // A file the user marked read-only is left as it is.
-    if (platformFileReadOnly(SETTINGS_FILE_NAME)) {
+    if (platformFileReadOnly(SETTINGS_FILE_PATH)) {
         return false;
     }
     bool direct = false;
@@ -169,19 +170,19 @@ bool saveSettings() {
     size_t oldLength = 0;
     // Only ordinary files are opened: opening a pipe would wait for a
     // reader or writer forever.
-    FILE* file = platformOrdinaryFileOrMissing(SETTINGS_TEMP_NAME)
-                     ? std::fopen(SETTINGS_TEMP_NAME, "wb")
+    FILE* file = platformOrdinaryFileOrMissing(SETTINGS_TEMP_PATH)
+                     ? platformOpenFile(SETTINGS_TEMP_PATH, "wb")
                      : nullptr;
     if (file == nullptr) {
         // No new file can be made here, but the old one may still be
         // writable in place. Its bytes are kept first, to be put back if the
         // new ones cannot all be written; an old file that cannot be kept is
         // not overwritten.
-        if (!platformOrdinaryFileOrMissing(SETTINGS_FILE_NAME) ||
-            !keepOldBytes(SETTINGS_FILE_NAME, &oldBytes, &oldLength)) {
+        if (!platformOrdinaryFileOrMissing(SETTINGS_FILE_PATH) ||
+            !keepOldBytes(SETTINGS_FILE_PATH, &oldBytes, &oldLength)) {
             return false;
         }
-        file = std::fopen(SETTINGS_FILE_NAME, "wb");
+        file = platformOpenFile(SETTINGS_FILE_PATH, "wb");
         direct = true;
         if (file == nullptr) {
             std::free(oldBytes);
@@ -202,8 +203,8 @@ bool saveSettings() {
         std::free(oldBytes);
         return ok;
     }
-    if (!ok || !platformReplaceFile(SETTINGS_TEMP_NAME, SETTINGS_FILE_NAME)) {
-        std::remove(SETTINGS_TEMP_NAME);
+    if (!ok || !platformReplaceFile(SETTINGS_TEMP_PATH, SETTINGS_FILE_PATH)) {
+        platformRemoveFile(SETTINGS_TEMP_PATH);
         return false;
     }
     return true;

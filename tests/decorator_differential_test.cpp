@@ -275,13 +275,13 @@ class LineDecoratorDifferential : public ::testing::Test {
     }
 
     // Runs one converter on the input file; `hits` gets every entry's hit.
-    bool run(bool (*convert)(const char*, const char*), const std::string& output,
+    bool run(bool (*convert)(const PathChar*, const PathChar*), const std::string& output,
              std::vector<int32_t>& hits) {
         // A value neither converter writes, so an entry left untouched shows.
         for (int i = 0; i < decorationTable.count; ++i) {
             decorationTable.entries[i].hit = 7;
         }
-        const bool result = convert(inputPath.c_str(), output.c_str());
+        const bool result = convert(toPath(inputPath).c_str(), toPath(output).c_str());
         hits.clear();
         for (int i = 0; i < decorationTable.count; ++i) {
             hits.push_back(decorationTable.entries[i].hit);

@@ -17,11 +17,11 @@ namespace {
 
 // Derives the output name of one path through the batch; "" when skipped.
 std::string outputFor(const std::string& input) {
-    if (!setInputPath(0, input.c_str())) {
+    if (!setInputPath(0, toPath(input).c_str())) {
         return "";
     }
     makeOutputPaths(1);
-    return fileBatch.outcomes[0] == FILE_PENDING ? fileBatch.outputPaths[0] : "";
+    return fileBatch.outcomes[0] == FILE_PENDING ? fromPath(fileBatch.outputPaths[0]) : "";
 }
 
 TEST(OutputNames, LastDotAnywhereInThePath) {
@@ -54,7 +54,7 @@ TEST(OutputNames, PathLimitsAreEnforcedNotCut) {
     EXPECT_EQ(fileBatch.outcomes[0], FILE_SKIPPED_OUTPUT_TOO_LONG);
 
     const std::string input256 = std::string(252, 'p') + ".txt";
-    EXPECT_FALSE(setInputPath(0, input256.c_str()));
+    EXPECT_FALSE(setInputPath(0, toPath(input256).c_str()));
     EXPECT_EQ(fileBatch.outcomes[0], FILE_SKIPPED_PATH_TOO_LONG);
     makeOutputPaths(1);
     EXPECT_EQ(fileBatch.outcomes[0], FILE_SKIPPED_PATH_TOO_LONG);
@@ -68,13 +68,17 @@ struct FileBatchTest : ::testing::Test {
 };
 
 std::vector<FileOutcome> reported;
-void recordOutcome(const char*, FileOutcome outcome) {
+void recordOutcome(const PathChar*, FileOutcome outcome) {
     reported.push_back(outcome);
 }
 
 bool convert(const std::vector<std::string>& paths) {
-    std::vector<const char*> arguments;
+    std::vector<PathString> converted;
     for (const std::string& path : paths) {
+        converted.push_back(toPath(path));
+    }
+    std::vector<const PathChar*> arguments;
+    for (const PathString& path : converted) {
         arguments.push_back(path.c_str());
     }
     reported.clear();
@@ -127,7 +131,7 @@ TEST_F(FileBatchTest, InputIsNeverItsOwnOutput) {
 TEST_F(FileBatchTest, SlotWithoutOutputNameIsNotWrittenToAStaleName) {
     writeFile(dir.path("a.txt"), "first\n");
     EXPECT_TRUE(convert({dir.path("a.txt")}));
-    ASSERT_EQ(std::string(fileBatch.outputPaths[0]), dir.path("a.html"));
+    ASSERT_EQ(fromPath(fileBatch.outputPaths[0]), dir.path("a.html"));
     writeFile(dir.path("a.html"), "untouched");
 
     // The same slot, next batch, with no '.' after the first byte.

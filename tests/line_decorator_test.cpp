@@ -24,7 +24,8 @@ class DecoratorFixture : public ::testing::Test {
     // Converts the bytes and returns the output file's bytes.
     std::string convert(const std::string& input) {
         writeFile(dir.path("in.txt"), input);
-        EXPECT_TRUE(decorateFile(dir.path("in.txt").c_str(), dir.path("in.html").c_str()));
+        EXPECT_TRUE(
+            decorateFile(toPath(dir.path("in.txt")).c_str(), toPath(dir.path("in.html")).c_str()));
         return readFile(dir.path("in.html"));
     }
 
@@ -200,21 +201,25 @@ TEST_F(LineDecoratorPieces, ZeroByteHidesRestOfPieceOnly) {
 TEST_F(LineDecoratorFiles, EmptyInputEmptiesOutput) {
     writeFile(dir.path("in.txt"), "");
     writeFile(dir.path("in.html"), "old");
-    EXPECT_FALSE(decorateFile(dir.path("in.txt").c_str(), dir.path("in.html").c_str()));
+    EXPECT_FALSE(
+        decorateFile(toPath(dir.path("in.txt")).c_str(), toPath(dir.path("in.html")).c_str()));
     EXPECT_EQ(readFile(dir.path("in.html")), "");
 
     writeFile(dir.path("in.html"), "old");
-    EXPECT_EQ(decorateFileResult(dir.path("in.txt").c_str(), dir.path("in.html").c_str()),
-              DECORATE_EMPTY_INPUT);
+    EXPECT_EQ(
+        decorateFileResult(toPath(dir.path("in.txt")).c_str(), toPath(dir.path("in.html")).c_str()),
+        DECORATE_EMPTY_INPUT);
     EXPECT_EQ(readFile(dir.path("in.html")), "");
 }
 
 TEST_F(LineDecoratorFiles, MissingInputStillCreatesOutput) {
-    EXPECT_FALSE(decorateFile(dir.path("none.txt").c_str(), dir.path("none.html").c_str()));
+    EXPECT_FALSE(
+        decorateFile(toPath(dir.path("none.txt")).c_str(), toPath(dir.path("none.html")).c_str()));
     EXPECT_EQ(readFile(dir.path("none.html")), "");
 
     writeFile(dir.path("none.html"), "old");
-    EXPECT_EQ(decorateFileResult(dir.path("none.txt").c_str(), dir.path("none.html").c_str()),
+    EXPECT_EQ(decorateFileResult(toPath(dir.path("none.txt")).c_str(),
+                                 toPath(dir.path("none.html")).c_str()),
               DECORATE_INPUT_UNREADABLE);
     EXPECT_EQ(readFile(dir.path("none.html")), "");
 }
@@ -222,17 +227,18 @@ TEST_F(LineDecoratorFiles, MissingInputStillCreatesOutput) {
 TEST_F(LineDecoratorFiles, UnwritableOutputAbandonsConversion) {
     writeFile(dir.path("in.txt"), "abc\n");
     const std::string out = dir.path("missing") + "/in.html";
-    EXPECT_EQ(decorateFileResult(dir.path("in.txt").c_str(), out.c_str()),
+    EXPECT_EQ(decorateFileResult(toPath(dir.path("in.txt")).c_str(), toPath(out).c_str()),
               DECORATE_OUTPUT_UNWRITABLE);
-    EXPECT_FALSE(decorateFile(dir.path("in.txt").c_str(), out.c_str()));
+    EXPECT_FALSE(decorateFile(toPath(dir.path("in.txt")).c_str(), toPath(out).c_str()));
     EXPECT_FALSE(fileExists(dir.path("missing")));
     EXPECT_EQ(readFile(dir.path("in.txt")), "abc\n");
 }
 
 TEST_F(LineDecoratorFiles, SuccessfulConversionReportsDone) {
     writeFile(dir.path("in.txt"), "abc\n");
-    EXPECT_EQ(decorateFileResult(dir.path("in.txt").c_str(), dir.path("in.html").c_str()),
-              DECORATE_DONE);
+    EXPECT_EQ(
+        decorateFileResult(toPath(dir.path("in.txt")).c_str(), toPath(dir.path("in.html")).c_str()),
+        DECORATE_DONE);
     EXPECT_EQ(readFile(dir.path("in.html")), "abc\r\n");
 }
 

@@ -6,6 +6,11 @@
 #include <random>
 
 #include "core/decoration_table.h"
+#include "platform/platform.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 namespace fs = std::filesystem;
 
@@ -44,22 +49,64 @@ void ScratchDir::enter() {
     fs::current_path(root);
 }
 
+#ifdef _WIN32
+PathString toPath(const std::string& bytes) {
+    if (bytes.empty()) {
+        return PathString();
+    }
+    const int size = static_cast<int>(bytes.size());
+    const int units = MultiByteToWideChar(932, 0, bytes.data(), size, nullptr, 0);
+    PathString path(static_cast<size_t>(units), L'\0');
+    MultiByteToWideChar(932, 0, bytes.data(), size, &path[0], units);
+    return path;
+}
+
+std::string fromPath(const PathChar* path) {
+    const int size = WideCharToMultiByte(932, 0, path, -1, nullptr, 0, nullptr, nullptr);
+    if (size <= 1) {
+        return std::string();
+    }
+    std::string bytes(static_cast<size_t>(size), '\0');
+    WideCharToMultiByte(932, 0, path, -1, &bytes[0], size, nullptr, nullptr);
+    bytes.resize(static_cast<size_t>(size - 1));
+    return bytes;
+}
+#else
+PathString toPath(const std::string& bytes) {
+    return bytes;
+}
+
+std::string fromPath(const PathChar* path) {
+    return path;
+}
+#endif
+
 void writeFile(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    FILE* out = platformOpenFile(toPath(path).c_str(), "wb");
+    if (out != nullptr) {
+        std::fwrite(bytes.data(), 1, bytes.size(), out);
+        std::fclose(out);
+    }
 }
 
 std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
+    FILE* in = platformOpenFile(toPath(path).c_str(), "rb");
+    if (in == nullptr) {
         return "<missing>";
     }
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    std::string bytes;
+    char buffer[65536];
+    size_t got;
+    while ((got = std::fread(buffer, 1, sizeof buffer, in)) > 0) {
+        bytes.append(buffer, got);
+    }
+    std::fclose(in);
+    return bytes;
 }
 
 bool fileExists(const std::string& path) {
     std::error_code ignored;
-    return fs::exists(path, ignored);
+    return fs::exists(fs::path(toPath(path)), ignored);
 }
 
 void resetTable() {

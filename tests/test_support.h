@@ -3,6 +3,15 @@
 
 #include <string>
 
+#include "core/path_text.h"
+
+// Paths in the form the program takes them (UTF-16 on Windows), from and to
+// the byte strings the tests name files by: code page 932 bytes on Windows,
+// so that names mean the same whatever the system's ANSI code page.
+using PathString = std::basic_string<PathChar>;
+PathString toPath(const std::string& bytes);
+std::string fromPath(const PathChar* path);
+
 // A fresh empty directory for one test, removed with everything in it when
 // the object goes away. While `enter` is in force it is the current
 // directory (the settings file is looked up there).
@@ -20,7 +29,8 @@ struct ScratchDir {
     std::string previous;
 };
 
-// Whole files as byte strings; readFile gives "<missing>" for no file.
+// Whole files as byte strings, named as above; readFile gives "<missing>"
+// for no file.
 void writeFile(const std::string& path, const std::string& bytes);
 std::string readFile(const std::string& path);
 bool fileExists(const std::string& path);

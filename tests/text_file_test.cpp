@@ -36,7 +36,7 @@ class TextFileFixture : public ::testing::Test {
         writeFile(dir.path("in.txt"), content);
         auto reader = std::make_unique<TextReader>();
         std::vector<Piece> pieces;
-        if (!openTextReader(reader.get(), dir.path("in.txt").c_str())) {
+        if (!openTextReader(reader.get(), toPath(dir.path("in.txt")).c_str())) {
             ADD_FAILURE() << "cannot open the input";
             return pieces;
         }
@@ -89,7 +89,7 @@ class TextFileFixture : public ::testing::Test {
     std::string written(const std::vector<std::string>& chunks) {
         auto writer = std::make_unique<TextWriter>();
         writeFile(dir.path("out.txt"), "old contents\n");
-        EXPECT_TRUE(openTextWriter(writer.get(), dir.path("out.txt").c_str()));
+        EXPECT_TRUE(openTextWriter(writer.get(), toPath(dir.path("out.txt")).c_str()));
         for (const std::string& chunk : chunks) {
             writeText(writer.get(), chunk.data(), chunk.size());
         }
@@ -206,7 +206,7 @@ TEST_F(TextFileReader, RegionsGiveThePiecesOfAPlainRead) {
 
 TEST_F(TextFileReader, MissingFileDoesNotOpen) {
     auto reader = std::make_unique<TextReader>();
-    EXPECT_FALSE(openTextReader(reader.get(), dir.path("none.txt").c_str()));
+    EXPECT_FALSE(openTextReader(reader.get(), toPath(dir.path("none.txt")).c_str()));
 }
 
 TEST_F(TextFileWriter, EveryLfBecomesCrLfAcrossBuffer) {
@@ -238,7 +238,7 @@ TEST_F(TextFileWriter, EveryLfBecomesCrLfAcrossBuffer) {
 TEST_F(TextFileWriter, StringsAndNumbers) {
     auto writer = std::make_unique<TextWriter>();
     writeFile(dir.path("out.txt"), "old contents\n");
-    ASSERT_TRUE(openTextWriter(writer.get(), dir.path("out.txt").c_str()));
+    ASSERT_TRUE(openTextWriter(writer.get(), toPath(dir.path("out.txt")).c_str()));
     writeTextString(writer.get(), "size=");
     writeTextNumber(writer.get(), -12);
     writeTextString(writer.get(), ",");
@@ -256,7 +256,7 @@ TEST_F(TextFileWriter, StringsAndNumbers) {
 // out, and writes from its own buffer.
 TEST_F(TextFileWriter, WaitsItsTurnOnceBeforeWriting) {
     auto writer = std::make_unique<TextWriter>();
-    ASSERT_TRUE(openTextWriter(writer.get(), dir.path("out.txt").c_str()));
+    ASSERT_TRUE(openTextWriter(writer.get(), toPath(dir.path("out.txt")).c_str()));
     static std::vector<char> buffer(100 + SHORT_COPY_LIMIT);
     useTextWriterBuffer(writer.get(), buffer.data(), 100);
     static int turns;
@@ -283,6 +283,6 @@ TEST_F(TextFileWriter, WaitsItsTurnOnceBeforeWriting) {
 
 TEST_F(TextFileWriter, UnopenablePathFails) {
     auto writer = std::make_unique<TextWriter>();
-    EXPECT_FALSE(openTextWriter(writer.get(), (dir.path("missing") + "/out.txt").c_str()));
+    EXPECT_FALSE(openTextWriter(writer.get(), toPath((dir.path("missing") + "/out.txt")).c_str()));
     EXPECT_FALSE(fileExists(dir.path("missing")));
 }

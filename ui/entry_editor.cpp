@@ -1,17 +1,19 @@
-// The entry editor's two dialog procedures. Fields are read with the ANSI
-// calls, so keyword and colour reach the table as code page 932 bytes, as
-// typed. Nothing is validated: the table keeps the first six bytes of the
-// colour and cuts a keyword to MAX_KEYWORD_LENGTH bytes.
+// The entry editor's two dialog procedures. Fields are read in UTF-16 and
+// reach the table as code page 932 bytes, whatever the system's ANSI code
+// page. Nothing else is validated: the table keeps the first six bytes of
+// the colour and cuts a keyword to MAX_KEYWORD_LENGTH bytes.
 #include "ui/entry_editor.h"
 
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
 
 #include "core/decimal.h"
 #include "core/decoration_table.h"
 #include "core/diagnostics.h"
 #include "resource_ids.h"
+#include "ui/cp932_text.h"
 #include "ui/ui_state.h"
 
 // A field is read into a buffer of this size: at most 1023 bytes and a
@@ -29,17 +31,68 @@ struct EntryFields {
     int32_t style;
 };
 
-static void readField(HWND dialog, int id, char* buffer) {
-    std::memset(buffer, 0, FIELD_BUFFER);
-    GetDlgItemTextA(dialog, id, buffer, FIELD_BUFFER);
-    buffer[FIELD_BUFFER - 1] = '\0';
+// A field's text as typed, in UTF-16.
+static void readFieldText(HWND dialog, int id, wchar_t* text) {
+    std::memset(text, 0, FIELD_BUFFER * sizeof(wchar_t));
+    GetDlgItemTextW(dialog, id, text, FIELD_BUFFER);
+    text[FIELD_BUFFER - 1] = L'\0';
 }
 
-static void readFields(HWND dialog, EntryFields* fields) {
-    readField(dialog, IDC_KEYWORD, fields->keyword);
+// Puts the focus on a field and selects its text, so that what must be
+// retyped is in view.
+static void pointAtField(HWND dialog, int id) {
+    HWND field = GetDlgItem(dialog, id);
+    SendMessageW(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(field), TRUE);
+    SendMessageW(field, EM_SETSEL, 0, -1);
+}
+
+// A text field read as code page 932 bytes. `kept` is the field's text as
+// the editor showed it and `keptBytes` the bytes it stood for: while the text
+// is unchanged those bytes are kept as they are, even where they have no
+// exact UTF-16 form. A character that code page 932 cannot hold refuses the
+// whole entry: the user hears a beep and finds the field selected.
+static bool readBytesField(HWND dialog, int id, const wchar_t* kept, const char* keptBytes,
+                           char* bytes) {
+    static wchar_t text[FIELD_BUFFER];
+    readFieldText(dialog, id, text);
+    std::memset(bytes, 0, FIELD_BUFFER);
+    if (kept != nullptr && std::wcscmp(text, kept) == 0) {
+        std::snprintf(bytes, FIELD_BUFFER, "%s", keptBytes);
+        return true;
+    }
+    if (!textToCp932(text, bytes, FIELD_BUFFER)) {
+        MessageBeep(MB_OK);
+        pointAtField(dialog, id);
+        return false;
+    }
+    return true;
+}
+
+// What Renew mode showed of its entry, to tell an untouched field.
+struct ShownEntry {
+    wchar_t keyword[FIELD_BUFFER];
+    wchar_t colour[FIELD_BUFFER];
+    char keywordBytes[FIELD_BUFFER];
+    char colourBytes[FIELD_BUFFER];
+};
+static ShownEntry shown;
+
+// Reads all fields; false, having told the user, when one cannot be stored.
+static bool readFields(HWND dialog, const ShownEntry* untouched, EntryFields* fields) {
+    if (!readBytesField(dialog, IDC_KEYWORD, untouched ? untouched->keyword : nullptr,
+                        untouched ? untouched->keywordBytes : nullptr, fields->keyword)) {
+        return false;
+    }
     trace("[%d]:%s\n", static_cast<int>(std::strlen(fields->keyword)), fields->keyword);
-    readField(dialog, IDC_FONT_COLOUR, fields->colour);
-    readField(dialog, IDC_FONT_SIZE, fields->sizeText);
+    if (!readBytesField(dialog, IDC_FONT_COLOUR, untouched ? untouched->colour : nullptr,
+                        untouched ? untouched->colourBytes : nullptr, fields->colour)) {
+        return false;
+    }
+    // Only digits count in the size, so a character with no code page 932
+    // form stops the number like any other non-digit.
+    static wchar_t sizeText[FIELD_BUFFER];
+    readFieldText(dialog, IDC_FONT_SIZE, sizeText);
+    textToCp932Lossy(sizeText, fields->sizeText, FIELD_BUFFER);
     fields->size = parseDecimal(fields->sizeText);
     fields->style = 0;
     for (int k = 0; k < STYLE_BOX_COUNT; ++k) {
@@ -47,6 +100,7 @@ static void readFields(HWND dialog, EntryFields* fields) {
             fields->style |= 1 << k;
         }
     }
+    return true;
 }
 
 // After an entry has been stored: its keyword, as the table keeps it, goes
@@ -56,15 +110,20 @@ static void reportStored(const DecorationEntry& entry) {
     setListText(entryText(entry));
 }
 
+static void showBytes(HWND dialog, int id, const char* bytes, wchar_t* text, char* keptBytes) {
+    std::snprintf(keptBytes, FIELD_BUFFER, "%s", bytes);
+    cp932ToText(bytes, text, FIELD_BUFFER);
+    SetDlgItemTextW(dialog, id, text);
+}
+
 static void loadEntry(HWND dialog, const DecorationEntry& entry) {
-    SetDlgItemTextA(dialog, IDC_KEYWORD, entryText(entry));
-    if (hasColour(entry)) {
-        SetDlgItemTextA(dialog, IDC_FONT_COLOUR, entry.colour);
-    }
+    showBytes(dialog, IDC_KEYWORD, entryText(entry), shown.keyword, shown.keywordBytes);
+    showBytes(dialog, IDC_FONT_COLOUR, hasColour(entry) ? entry.colour : "", shown.colour,
+              shown.colourBytes);
     if (entry.size != 0) {
-        char sizeText[16];
-        std::snprintf(sizeText, sizeof sizeText, "%d", entry.size);
-        SetDlgItemTextA(dialog, IDC_FONT_SIZE, sizeText);
+        wchar_t sizeText[16];
+        std::swprintf(sizeText, 16, L"%d", static_cast<int>(entry.size));
+        SetDlgItemTextW(dialog, IDC_FONT_SIZE, sizeText);
     }
     for (int k = 0; k < STYLE_BOX_COUNT; ++k) {
         CheckDlgButton(dialog, IDC_STYLE_FIRST + k,
@@ -74,7 +133,9 @@ static void loadEntry(HWND dialog, const DecorationEntry& entry) {
 
 static void storeNew(HWND dialog) {
     static EntryFields fields;
-    readFields(dialog, &fields);
+    if (!readFields(dialog, nullptr, &fields)) {
+        return;
+    }
     // The main window opens the editor only while the table has room; should
     // it be full all the same, the editor ends as if cancelled so that the
     // list gains no row.
@@ -88,7 +149,9 @@ static void storeNew(HWND dialog) {
 
 static void storeRenewed(HWND dialog) {
     static EntryFields fields;
-    readFields(dialog, &fields);
+    if (!readFields(dialog, &shown, &fields)) {
+        return;
+    }
     if (!replaceEntry(editIndex, fields.keyword, fields.colour, fields.size, fields.style)) {
         EndDialog(dialog, IDCANCEL);
         return;

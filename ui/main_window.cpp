@@ -12,9 +12,11 @@
 #include "core/decoration_table.h"
 #include "core/diagnostics.h"
 #include "core/file_batch.h"
+#include "platform/platform.h"
 #include "resource_ids.h"
 #include "settings/settings_file.h"
 #include "ui/app_instance.h"
+#include "ui/cp932_text.h"
 #include "ui/entry_editor.h"
 #include "ui/ui_state.h"
 
@@ -27,16 +29,18 @@ void setListText(const char* keyword) {
 }
 
 void runMainWindow() {
-    DialogBoxParamA(appInstance, MAKEINTRESOURCEA(IDD_MAIN_WINDOW), nullptr, MainWindow, 0);
+    DialogBoxParamW(appInstance, MAKEINTRESOURCEW(IDD_MAIN_WINDOW), nullptr, MainWindow, 0);
 }
 
 static LRESULT sendToList(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    return SendMessageA(GetDlgItem(window, IDC_KEYWORD_LIST), message, wParam, lParam);
+    return SendMessageW(GetDlgItem(window, IDC_KEYWORD_LIST), message, wParam, lParam);
 }
 
+// Inserts listText, code page 932 bytes, as the text of row `row`.
 static void insertRow(HWND window, int32_t row) {
-    sendToList(window, LB_INSERTSTRING, static_cast<WPARAM>(row),
-               reinterpret_cast<LPARAM>(listText));
+    static wchar_t text[LIST_TEXT_SIZE];
+    cp932ToText(listText, text, LIST_TEXT_SIZE);
+    sendToList(window, LB_INSERTSTRING, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(text));
 }
 
 // Entries are inserted at row 0 in table order, so the newest ends on top;
@@ -63,7 +67,7 @@ static void newEntry(HWND window) {
     if (decorationTable.count >= MAX_ENTRIES) {
         return;
     }
-    if (DialogBoxParamA(appInstance, MAKEINTRESOURCEA(IDD_ENTRY_EDITOR), window, NewEntryEditor,
+    if (DialogBoxParamW(appInstance, MAKEINTRESOURCEW(IDD_ENTRY_EDITOR), window, NewEntryEditor,
                         0) == IDOK) {
         // Inserting above the selection moves the selection down with its row.
         insertRow(window, 0);
@@ -74,7 +78,7 @@ static void renewEntry(HWND window) {
     if (!rowSelected()) {
         return;
     }
-    if (DialogBoxParamA(appInstance, MAKEINTRESOURCEA(IDD_ENTRY_EDITOR), window, RenewEntryEditor,
+    if (DialogBoxParamW(appInstance, MAKEINTRESOURCEW(IDD_ENTRY_EDITOR), window, RenewEntryEditor,
                         0) == IDOK) {
         // Deleting the selected row clears the selection; the new row is
         // not selected again.
@@ -109,7 +113,7 @@ static void onCommand(HWND window, int id) {
         break;
     case IDC_LINE_BREAK_TAGS:
         decorationTable.lineBreakTags =
-            SendDlgItemMessageA(window, IDC_LINE_BREAK_TAGS, BM_GETCHECK, 0, 0) == BST_CHECKED ? 1
+            SendDlgItemMessageW(window, IDC_LINE_BREAK_TAGS, BM_GETCHECK, 0, 0) == BST_CHECKED ? 1
                                                                                                : 0;
         break;
     default:
@@ -118,23 +122,27 @@ static void onCommand(HWND window, int id) {
     }
 }
 
-// Reads the path of dropped file `file` into batch slot `slot`. The length
-// query may count UTF-16 units rather than bytes, so the path is read into a
-// buffer with room for two bytes per unit and measured there; a path over
-// 255 bytes is marked as such, never cut into the name of some other file.
+// Reads the path of dropped file `file` into batch slot `slot`, in UTF-16 as
+// the drop holds it: the ANSI copy would be made with best-fit mapping. A
+// path over 255 units is marked as such, never cut into the name of some
+// other file.
 static void readDroppedPath(HDROP drop, UINT file, int slot) {
-    char path[2 * PATH_SLOT];
+    wchar_t path[PATH_SLOT];
     std::memset(path, 0, sizeof path);
-    const UINT length = DragQueryFileA(drop, file, nullptr, 0);
+    const UINT length = DragQueryFileW(drop, file, nullptr, 0);
     if (length < static_cast<UINT>(PATH_SLOT)) {
-        DragQueryFileA(drop, file, path, sizeof path);
-        path[sizeof path - 1] = '\0';
+        DragQueryFileW(drop, file, path, PATH_SLOT);
+        path[PATH_SLOT - 1] = L'\0';
     }
-    trace("%s\n", path);
+#ifdef TINTMARK_TRACE
+    char shown[4 * PATH_SLOT];
+    platformPathText(path, shown, sizeof shown);
+    trace("%s\n", shown);
+#endif
     if (length >= static_cast<UINT>(PATH_SLOT)) {
         markInputTooLong(slot);
     } else {
-        setInputPath(slot, path); // marks a path of more than 255 bytes itself
+        setInputPath(slot, path); // marks a path of more than 255 units itself
     }
 }
 
@@ -142,7 +150,7 @@ static void readDroppedPath(HDROP drop, UINT file, int slot) {
 // BATCH_SLOTS files. The drop is held until the last batch's paths have been
 // read and is released before that batch is converted.
 static void dropFiles(HDROP drop) {
-    const UINT count = DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
+    const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
     trace("file cnt[%d]\n", static_cast<int>(count));
     if (count == 0) {
         DragFinish(drop);

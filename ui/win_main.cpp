@@ -1,5 +1,8 @@
 // The Windows entry: command-line mode with file arguments, the main window
 // without. Nothing is ever reported to the user; the result is always 0.
+// The arguments are taken in UTF-16, as the system holds them: the ANSI copy
+// of the command line is made with best-fit mapping, which can turn a name
+// into the name of some other file.
 #include <windows.h>
 
 #include <cstdlib>
@@ -12,14 +15,14 @@
 
 HINSTANCE appInstance;
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
     restrictDllSearchToSystem();
     appInstance = instance;
     loadSettings();
-    if (__argc <= 1) {
+    if (__argc <= 1 || __wargv == nullptr) {
         runMainWindow();
         return 0;
     }
-    convertFiles(__argc - 1, __argv + 1, nullptr);
+    convertFiles(__argc - 1, __wargv + 1, nullptr);
     return 0;
 }

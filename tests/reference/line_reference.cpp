@@ -100,7 +100,7 @@ void decorateLine(char* line) {
 
 } // namespace
 
-bool referenceDecorateFile(const char* inputPath, const char* outputPath) {
+bool referenceDecorateFile(const PathChar* inputPath, const PathChar* outputPath) {
     const bool inputOpen = openTextReader(&in, inputPath);
     if (!openTextWriter(&out, outputPath)) {
         closeTextReader(&in);

@@ -3,6 +3,8 @@
 // check by eye; the fast decorator must give the same bytes.
 #pragma once
 
+#include "core/path_text.h"
+
 // Converts inputPath into outputPath with the current decoration table.
 // Returns true when the input was read to its end.
-bool referenceDecorateFile(const char* inputPath, const char* outputPath);
+bool referenceDecorateFile(const PathChar* inputPath, const PathChar* outputPath);

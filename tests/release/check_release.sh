@@ -17,7 +17,7 @@ python=/usr/bin/python3
 work=$(mktemp -d)
 export WINEPREFIX=$work/wineprefix
 trap '/usr/lib/wine/wineserver -k 2>/dev/null; rm -rf "$work"' EXIT
-source "$root/tests/check_lib.sh"
+source "$root/scripts/common.sh"
 
 deb=tintmark_${version}_$(dpkg --print-architecture).deb
 check "SHA256SUMS covers the three artefacts and matches them" \

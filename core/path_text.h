@@ -1,0 +1,25 @@
+// File paths in the platform's own form. Windows names files in UTF-16, and
+// only the wide calls reach every name without a lossy conversion through the
+// ANSI code page; elsewhere a path is bytes. The conversion core handles
+// paths only as zero-terminated arrays of PathChar and never converts them.
+#pragma once
+
+#include <cstddef>
+
+#ifdef _WIN32
+using PathChar = wchar_t;
+#define TINTMARK_WIDEN(text) L##text
+#define PATH_TEXT(text) TINTMARK_WIDEN(text)
+#else
+using PathChar = char;
+#define PATH_TEXT(text) text
+#endif
+
+// Units before the terminator, looking at no more than `limit` units.
+inline size_t pathLength(const PathChar* path, size_t limit) {
+    size_t length = 0;
+    while (length < limit && path[length] != 0) {
+        ++length;
+    }
+    return length;
+}

@@ -1,0 +1,87 @@
+#include "ui/cp932_text.h"
+
+#include <cstring>
+#include <cwchar>
+
+constexpr UINT CP932 = 932;
+
+// Bytes 0 .. length - 1 of code page 932 text, shortened so that they do not
+// end in the first byte of a double-byte character.
+static int wholeCharacters(const char* bytes, int length) {
+    int at = 0;
+    while (at < length) {
+        const int size = IsDBCSLeadByteEx(CP932, static_cast<BYTE>(bytes[at])) ? 2 : 1;
+        if (at + size > length) {
+            break;
+        }
+        at += size;
+    }
+    return at;
+}
+
+static int convert(const wchar_t* text, char* bytes, int capacity, BOOL* lossy) {
+    bytes[0] = '\0';
+    const int textLength = static_cast<int>(std::wcslen(text));
+    if (textLength == 0) {
+        return 0;
+    }
+    // At most two bytes a unit; converted whole first, then cut, so that a
+    // cut never lands inside a character.
+    static char whole[2 * 1024 * 2 + 2];
+    const int room = static_cast<int>(sizeof whole) - 1;
+    const int units = textLength < room / 2 ? textLength : room / 2;
+    const int length =
+        WideCharToMultiByte(CP932, WC_NO_BEST_FIT_CHARS, text, units, whole, room, "?", lossy);
+    const int kept = wholeCharacters(whole, length < capacity - 1 ? length : capacity - 1);
+    std::memcpy(bytes, whole, static_cast<size_t>(kept));
+    bytes[kept] = '\0';
+    return length;
+}
+
+bool textToCp932(const wchar_t* text, char* bytes, int capacity) {
+    BOOL lossy = FALSE;
+    const int length = convert(text, bytes, capacity, &lossy);
+    // A character with no code page 932 form comes out as the default
+    // character; where a system would still best-fit one, converting back
+    // shows it.
+    bool exact = lossy == FALSE;
+    if (exact && length > 0) {
+        static char whole[2 * 1024 * 2 + 2];
+        static wchar_t back[2 * 1024 + 2];
+        const int units = static_cast<int>(std::wcslen(text));
+        const int again = WideCharToMultiByte(CP932, WC_NO_BEST_FIT_CHARS, text, units, whole,
+                                              static_cast<int>(sizeof whole), nullptr, nullptr);
+        const int backLength =
+            MultiByteToWideChar(CP932, 0, whole, again, back, static_cast<int>(2 * 1024 + 2));
+        exact = backLength == units &&
+                std::memcmp(back, text, static_cast<size_t>(units) * sizeof(wchar_t)) == 0;
+    }
+    if (!exact) {
+        bytes[0] = '\0';
+    }
+    return exact;
+}
+
+void textToCp932Lossy(const wchar_t* text, char* bytes, int capacity) {
+    convert(text, bytes, capacity, nullptr);
+}
+
+void cp932ToText(const char* bytes, wchar_t* text, int capacity) {
+    text[0] = L'\0';
+    const int length = static_cast<int>(std::strlen(bytes));
+    if (length == 0) {
+        return;
+    }
+    const int units = MultiByteToWideChar(CP932, 0, bytes, length, text, capacity - 1);
+    if (units > 0) {
+        text[units] = L'\0';
+        return;
+    }
+    // Too long for `text`: the part that fits.
+    static wchar_t whole[2048 + 1];
+    const int all =
+        MultiByteToWideChar(CP932, 0, bytes, length < 2048 ? length : 2048, whole, 2048);
+    const int kept = all < capacity - 1 ? all : capacity - 1;
+    std::memcpy(text, whole, static_cast<size_t>(kept > 0 ? kept : 0) * sizeof(wchar_t));
+    text[kept > 0 ? kept : 0] = L'\0';
+}
