@@ -18,6 +18,7 @@
 #include "ui/app_instance.h"
 #include "ui/cp932_text.h"
 #include "ui/entry_editor.h"
+#include "ui/save_failure_box.h"
 #include "ui/ui_state.h"
 
 int32_t selectedRow = -1;
@@ -170,6 +171,24 @@ static void dropFiles(HDROP drop) {
     }
 }
 
+// The close request: the settings are saved and the window destroyed. When
+// the save fails the user chooses to try again, to close without saving, or
+// to go back to the window with the table and the list as they were. The
+// keyword copies live until the window really closes.
+static void closeWindow(HWND window) {
+    while (!saveSettings()) {
+        const SaveFailureChoice choice = askAfterFailedSave(window);
+        if (choice == SAVE_CHOICE_BACK) {
+            return;
+        }
+        if (choice == SAVE_CHOICE_DISCARD) {
+            break;
+        }
+    }
+    releaseKeywords();
+    DestroyWindow(window);
+}
+
 INT_PTR CALLBACK MainWindow(HWND window, UINT message, WPARAM wParam, LPARAM) {
     switch (message) {
     case WM_INITDIALOG:
@@ -189,8 +208,7 @@ INT_PTR CALLBACK MainWindow(HWND window, UINT message, WPARAM wParam, LPARAM) {
         trace("Paint\n");
         return FALSE;
     case WM_CLOSE:
-        saveSettings();
-        DestroyWindow(window);
+        closeWindow(window);
         return FALSE;
     case WM_DESTROY:
         PostQuitMessage(0);
