@@ -1,13 +1,22 @@
 #!/usr/bin/env bash
 # End-to-end checks of the Windows program's command-line mode under Wine.
-# Usage: windows_cli_test.sh PATH/TO/tintmark.exe
+# Usage: windows_cli_test.sh PATH/TO/tintmark.exe PATH/TO/windows_code_page.exe
+# The locale comes from TINTMARK_WINE_LOCALE (see scripts/wine-run.sh); when
+# TINTMARK_EXPECT_ACP is set, the run first shows it has that code page.
 set -u
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 program=$(realpath "$1")
+code_page=$(realpath "$2")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work" || exit 1
 source "$here/check_lib.sh"
+run() { "$here/../scripts/wine-run.sh" "$program" "$@"; }
+
+acp=$("$here/../scripts/wine-run.sh" "$code_page" | tr -d '\r')
+echo "ANSI code page $acp (locale ${TINTMARK_WINE_LOCALE:-default})"
+check "the run has the code page its locale stands for" \
+  test "$acp" = "${TINTMARK_EXPECT_ACP:-$acp}"
 
 printf '[TntMark set file]\r\n0\r\nabc\r\n00FF00\r\n0\r\n9\r\n[TntMark set file end]\r\n' >TintMark.dat
 cp TintMark.dat settings.before
@@ -19,7 +28,7 @@ printf 'abc' >'dir.x/readme'
 # 0x83 0x5C in code page 932; Wine keeps Unix names in UTF-8.
 printf 'abc\n' >'ソ.txt'
 
-"$here/../scripts/wine-run.sh" "$program" a.txt page.HTML 'dir.x\readme' 'ソ.txt' >out.txt 2>&1
+run a.txt page.HTML 'dir.x\readme' 'ソ.txt' >out.txt 2>&1
 check "exits 0 whatever it skipped" test $? -eq 0
 check "prints nothing" test ! -s out.txt
 check "a.html decorated" same_bytes '<B><STRIKE><font color=#00FF00>abc</font></STRIKE></B> <B><STRIKE><font color=#00FF00>abc</font></STRIKE></B>\r\nno keyword\r\n' a.html
@@ -33,7 +42,10 @@ check "settings file never written" cmp -s TintMark.dat settings.before
 yes 'abc xyz abc' | head -n 150000 >big.txt
 decorated='<B><STRIKE><font color=#00FF00>abc</font></STRIKE></B>'
 yes "$decorated xyz $decorated"$'\r' | head -n 150000 >big.expected
-"$here/../scripts/wine-run.sh" "$program" big.txt >out.txt 2>&1
+run big.txt >out.txt 2>&1
 check "a large file converted in order" cmp -s big.html big.expected
+rm -f big.txt big.html big.expected
+
+source "$here/windows_cli_names.sh"
 
 finish

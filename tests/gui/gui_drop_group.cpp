@@ -1,0 +1,248 @@
+// Window tests, drop group: files dropped on the window by an XDND drag
+// source (xdnd_drop.py), converted in drop order and guarded.
+#include "gui_support.h"
+
+#include <cstdio>
+
+namespace gui {
+namespace {
+
+// A directory name that makes dir\many\NAME\s.texts exactly 255 bytes long.
+std::string longPathPad(const std::string& dir) {
+    size_t fixed = (dir + "\\many\\" + "\\s.texts").size();
+    return std::string(255 - fixed, 'p');
+}
+
+// Makes a file whose path, 269 bytes long, begins with the 255 bytes of the
+// path of another file, s.texts: a program that cut the path to fit its
+// 256-byte slot would convert s.texts into s.html. Returns the path
+// relative to dir, with '/'.
+std::string makeLongPath(const std::string& dir) {
+    std::string pad = longPathPad(dir);
+    makeDir(dir + "\\many\\" + pad);
+    writeFile(dir + "\\many\\" + pad + "\\s.texts", "short\n");
+    makeDir(dir + "\\many\\" + pad + "\\s.textsmore");
+    writeFile(dir + "\\many\\" + pad + "\\s.textsmore\\long.txt", "long\n");
+    return "many/" + pad + "/s.textsmore/long.txt";
+}
+
+// ---- drop 3: names the ANSI code page may not hold
+
+const char* const KEY = "<B><font color=#FF0000>key</font></B>";
+// In UTF-8; each must reach its own file whatever the code page.
+const char* const NAMES[] = {u8"한국어", u8"emoji_😀", u8"a〜b", u8"x−y", u8"メモ", u8"café"};
+const char* const YEN_NAME = u8"x¥..¥..¥secret";
+
+std::wstring repeated(const wchar_t* unit, int count) {
+    std::wstring out;
+    for (int i = 0; i < count; ++i) {
+        out += unit;
+    }
+    return out;
+}
+
+struct NamesDrop {
+    std::wstring dir;
+    Tree namesBefore;
+    Tree yenBefore;
+    std::wstring fits; // relative paths of the 255- and 256-unit files
+    std::wstring over;
+};
+
+// Six names outside one code page or another, café.txt beside cafe.txt,
+// the yen sign that best fit turns into a backslash under code page 932, and
+// Japanese paths of 255 and 256 UTF-16 units (cut to 255, the longer one
+// would name long\...\....tex, whose output is the same .html).
+void planNames(const std::string& dir, const std::string& unixDir, std::string& plan,
+               NamesDrop& drop) {
+    drop.dir = widen(dir);
+    makeDir(drop.dir + L"\\names");
+    int n = 0;
+    for (const char* name : NAMES) {
+        ++n;
+        writeFile(drop.dir + L"\\names\\" + fromUtf8(name) + L".txt",
+                  "key " + std::to_string(n) + "\n");
+        plan += unixDir + "/names/" + name + ".txt\n";
+    }
+    writeFile(drop.dir + L"\\names\\cafe.txt", "plain cafe\n");
+    writeFile(drop.dir + L"\\names\\cafe.html", "old cafe output\n");
+    drop.namesBefore = treeOf(drop.dir + L"\\names");
+
+    makeDir(drop.dir + L"\\yen");
+    makeDir(drop.dir + L"\\yen\\top");
+    makeDir(drop.dir + L"\\yen\\top\\sub");
+    writeFile(drop.dir + L"\\yen\\secret.txt", "key outer\n");
+    writeFile(drop.dir + L"\\yen\\top\\secret.txt", "key secret\n");
+    writeFile(drop.dir + L"\\yen\\top\\secret.html", "old secret output\n");
+    writeFile(drop.dir + L"\\yen\\top\\sub\\" + fromUtf8(YEN_NAME) + L".txt", "key yen\n");
+    drop.yenBefore = treeOf(drop.dir + L"\\yen");
+    plan += unixDir + "/yen/top/sub/" + YEN_NAME + ".txt\n";
+
+    const std::wstring part = repeated(L"\u3042", 80); // あ
+    makeDir(drop.dir + L"\\long");
+    makeDir(drop.dir + L"\\long\\" + part);
+    makeDir(drop.dir + L"\\long\\" + part + L"\\" + part);
+    const std::wstring folder = L"long\\" + part + L"\\" + part + L"\\";
+    const int k = 255 - static_cast<int>((drop.dir + L"\\" + folder).size()) - 5;
+    drop.fits = folder + repeated(L"\u3044", k) + L".text";     // い
+    drop.over = folder + repeated(L"\u3046", k + 1) + L".text"; // う
+    writeFile(drop.dir + L"\\" + drop.fits, "key fits\n");
+    writeFile(drop.dir + L"\\" + drop.over, "key over\n");
+    writeFile(drop.dir + L"\\" + drop.over.substr(0, drop.over.size() - 1), "key decoy\n");
+    for (const std::wstring* path : {&drop.fits, &drop.over}) {
+        std::string utf8 = narrow(*path, CP_UTF8);
+        for (char& c : utf8) {
+            if (c == '\\') {
+                c = '/';
+            }
+        }
+        plan += unixDir + "/" + utf8 + "\n";
+    }
+}
+
+void checkNames(const NamesDrop& drop) {
+    int n = 0;
+    Tree names = treeOf(drop.dir + L"\\names");
+    for (const char* name : NAMES) {
+        ++n;
+        const std::wstring output = fromUtf8(name) + L".html";
+        const std::string what = std::string(name) + ".txt converted into its own .html";
+        checkBytes(names[output], std::string(KEY) + " " + std::to_string(n) + "\r\n<BR>",
+                   what.c_str());
+        names.erase(output);
+    }
+    check(names == drop.namesBefore, "no other file made or changed beside the named ones");
+    checkBytes(readFile(drop.dir + L"\\names\\cafe.html"), "old cafe output\n",
+               "cafe.html untouched by café.txt");
+
+    Tree yen = treeOf(drop.dir + L"\\yen");
+    const std::wstring yenOutput = L"top\\sub\\" + fromUtf8(YEN_NAME) + L".html";
+    checkBytes(yen[yenOutput], std::string(KEY) + " yen\r\n<BR>",
+               "x\xC2\xA5..\xC2\xA5..\xC2\xA5secret.txt converted as the file of that name");
+    yen.erase(yenOutput);
+    check(yen == drop.yenBefore, "nothing else in the yen tree made or changed");
+
+    check((drop.dir + L"\\" + drop.fits).size() == 255 &&
+              (drop.dir + L"\\" + drop.over).size() == 256,
+          "the dropped paths are 255 and 256 units long");
+    const std::wstring fitsOut = drop.fits.substr(0, drop.fits.size() - 4) + L"html";
+    checkBytes(readFile(drop.dir + L"\\" + fitsOut), std::string(KEY) + " fits\r\n<BR>",
+               "a 255-unit Japanese path is converted");
+    const std::wstring overOut = drop.over.substr(0, drop.over.size() - 4) + L"html";
+    check(!fileExists(drop.dir + L"\\" + overOut),
+          "a 256-unit path is skipped, not cut into another name");
+}
+
+// The files are dropped by the drag source, which reads the plan written
+// here: one Unix path a line, a blank line between drops, and signals by
+// creating drops.done. The settings give "key" bold red and "ソ" (0x83 0x5C)
+// size 3, with "<BR>" after every line.
+void dropFiles() {
+    scenario = "drop";
+    std::string unixDir = workUnix + "/drop";
+    if (workUnix.find('.') != std::string::npos) {
+        check(false, "work directory %s must hold no '.'", workUnix.c_str());
+        return;
+    }
+    std::string dir = prepare(
+        "drop", settings(true, {{"key", "FF0000", "0", "1"}, {"\x83\x5C", NO_COLOUR, "3", "0"}}));
+    std::string plan;
+    auto addToPlan = [&](const std::string& name) {
+        plan += narrow(widen(unixDir + "/" + name), CP_UTF8) + "\n";
+    };
+    // Drop 1: three files, a guarded page.html, a file with no dot, and two
+    // files sharing an output name (the later one in drop order wins).
+    writeFile(dir + "\\one.txt", "a key b\n");
+    writeFile(dir + "\\\x83\x5C.txt", "x\x83\x5Cy\r\nkey\n");
+    writeFile(dir + "\\page.html", "keep key\n");
+    writeFile(dir + "\\noext", "key\n");
+    writeFile(dir + "\\dup.txt", "first\n");
+    writeFile(dir + "\\dup.log", "second\n");
+    for (const char* name :
+         {"one.txt", "\x83\x5C.txt", "page.html", "noext", "dup.txt", "dup.log"}) {
+        addToPlan(name);
+    }
+    plan += "\n";
+    // Drop 2: 600 files, more than one batch holds. order.txt comes first and
+    // order.log last, in the second batch. A path over 255 bytes sits in the
+    // first batch; cut to 255 bytes it would name short.txt.
+    makeDir(dir + "\\many");
+    writeFile(dir + "\\many\\order.txt", "early\n");
+    addToPlan("many/order.txt");
+    for (int i = 1; i < 599; ++i) {
+        char name[32];
+        std::snprintf(name, sizeof name, "f%03d.txt", i);
+        writeFile(dir + "\\many\\" + name, std::to_string(i) + " key\n");
+        addToPlan(std::string("many/") + name);
+        if (i == 300) {
+            addToPlan(makeLongPath(dir));
+        }
+    }
+    writeFile(dir + "\\many\\order.log", "late\n");
+    addToPlan("many/order.log");
+    plan += "\n";
+    NamesDrop names;
+    planNames(dir, unixDir, plan, names);
+    writeFile(dir + "\\plan.txt", plan);
+
+    App app;
+    if (!start(app, dir)) {
+        return;
+    }
+    RECT rect;
+    GetWindowRect(app.main, &rect);
+    char ready[64];
+    std::snprintf(ready, sizeof ready, "%ld %ld %ld %ld\n", rect.left, rect.top, rect.right,
+                  rect.bottom);
+    writeFile(dir + "\\ready.txt", ready);
+    bool dropped = waitUntil([&] { return fileExists(dir + "\\drops.done"); }, 120000);
+    check(dropped, "drag source finished");
+    // Drops are posted before the drag source is told they are finished, so
+    // the close request posted now is handled after every conversion.
+    close(app);
+    if (!dropped) {
+        return;
+    }
+    checkBytes(readFile(dir + "\\one.html"), "a <B><font color=#FF0000>key</font></B> b\r\n<BR>",
+               "one.txt converted");
+    checkBytes(readFile(dir + "\\\x83\x5C.html"),
+               "x<font size=3>\x83\x5C</font>y\r\n<BR><B><font color=#FF0000>key</font></B>\r\n"
+               "<BR>",
+               "Shift-JIS path converted");
+    checkBytes(readFile(dir + "\\page.html"), "keep key\n",
+               "page.html is its own output: untouched");
+    check(!fileExists(dir + "\\noexthtml") && !fileExists(dir + "\\html") &&
+              !fileExists(dir + "\\noext.html"),
+          "a file with no dot gets no output");
+    checkBytes(readFile(dir + "\\dup.html"), "second\r\n<BR>", "files converted in drop order");
+    checkBytes(readFile(dir + "\\many\\order.html"), "late\r\n<BR>",
+               "second batch converted after the first");
+    int wrong = 0;
+    for (int i = 1; i < 599; ++i) {
+        char name[32];
+        std::snprintf(name, sizeof name, "\\many\\f%03d.html", i);
+        std::string expected = std::to_string(i) + " <B><font color=#FF0000>key</font></B>\r\n<BR>";
+        if (readFile(dir + name) != expected) {
+            if (++wrong <= 3) {
+                checkBytes(readFile(dir + name), expected, name);
+            }
+        }
+    }
+    check(wrong == 0, "all 598 numbered files of a 600-file drop converted (%d wrong)", wrong);
+    std::string cutTo = dir + "\\many\\" + longPathPad(dir) + "\\s.texts";
+    check(!fileExists(cutTo.substr(0, cutTo.size() - 5) + "html"),
+          "an over-long path is not cut into the name of another file");
+    checkBytes(readFile(cutTo), "short\n", "the file it would be cut to is untouched");
+    check(!fileExists(cutTo + "more\\long.html"), "an over-long path is skipped");
+    checkNames(names);
+    checkBytes(settingsOf(app),
+               settings(true, {{"key", "FF0000", "0", "1"}, {"\x83\x5C", NO_COLOUR, "3", "0"}}),
+               "settings saved after the drops");
+}
+} // namespace
+
+void runDropGroup() {
+    dropFiles();
+}
+
+} // namespace gui

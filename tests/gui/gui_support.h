@@ -1,0 +1,130 @@
+// Support for the window tests: starting and closing the program, finding
+// its windows, reading and working its controls through the W messages,
+// file helpers and the check() that counts results. Scenario groups live in
+// files of their own (gui_*_group.cpp) and use only what is declared here.
+//
+// Texts cross as code page 932 bytes: Wine answers the text messages of
+// another process in UTF-16, so they are converted here, explicitly.
+#pragma once
+
+#include <windows.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace gui {
+
+const char* const START = "[TntMark set file]";
+const char* const END = "[TntMark set file end]";
+const char* const NO_COLOUR = "\x96\xB3\x95\xCF\x8A\xB7";                 // 無変換
+const char* const DEFAULT_KEYWORD = "\x82\xE0\x82\xA9\x82\xD8\x82\xBF.Q"; // もかぺち.Q
+
+// Control ids as the program's templates give them.
+const int ID_LIST = 1001, ID_NEW = 3, ID_RENEW = 1002, ID_DELETE = 1003, ID_BR = 1008;
+const int ID_KEYWORD = 1004, ID_COLOUR = 1005, ID_SIZE = 1006, ID_BOLD = 1007;
+
+const DWORD WAIT_MS = 15000;
+
+extern std::string programPath;
+extern std::string workUnix; // Unix path of the work directory
+extern std::string scenario; // named in failure messages
+extern int passed;
+extern int failed;
+
+// Counts one result; a failure is printed with the scenario's name.
+void check(bool ok, const char* format, ...);
+// Printable form of code page 932 bytes for failure messages.
+std::string shown(const std::string& bytes);
+void checkBytes(const std::string& actual, const std::string& expected, const char* what);
+
+std::string toDos(const std::string& unixPath);
+std::wstring widen(const std::string& bytes, UINT codePage = 932);
+std::string narrow(const std::wstring& wide, UINT codePage = 932);
+
+// Files are named in code page 932 bytes (DOS paths) and reached through the
+// wide calls, so the driver's own code page never matters.
+bool writeFile(const std::string& path, const std::string& bytes);
+bool fileExists(const std::string& path);
+std::string readFile(const std::string& path); // "<missing>" when absent
+void makeDir(const std::string& path);
+// The same for any name, in UTF-16.
+bool writeFile(const std::wstring& path, const std::string& bytes);
+bool fileExists(const std::wstring& path);
+std::string readFile(const std::wstring& path);
+void makeDir(const std::wstring& path);
+std::wstring fromUtf8(const std::string& text);
+
+// Every file and directory under a directory, by relative path, with the
+// files' bytes: two of them compare equal when nothing in between changed.
+using Tree = std::map<std::wstring, std::string>;
+Tree treeOf(const std::wstring& dir);
+
+// One decoration entry as the settings file holds it.
+struct Entry {
+    std::string keyword;
+    std::string colour;
+    std::string size;
+    std::string style;
+};
+
+// The settings file, CR LF line ends.
+std::string settings(bool lineBreakTags, const std::vector<Entry>& entries);
+// Three entries created in the order a, b, c; b has no colour and no size.
+std::vector<Entry> abc();
+
+struct App {
+    PROCESS_INFORMATION process{};
+    HWND main = nullptr;
+    std::string dir; // DOS path of its working directory
+};
+
+HWND waitForDialog(DWORD pid, HWND exclude, const wchar_t* title, DWORD timeout = WAIT_MS);
+
+template <typename Predicate> bool waitUntil(Predicate predicate, DWORD timeout = WAIT_MS) {
+    DWORD start = GetTickCount();
+    while (!predicate()) {
+        if (GetTickCount() - start > timeout) {
+            return false;
+        }
+        Sleep(20);
+    }
+    return true;
+}
+
+// Prepares a fresh working directory for a scenario; an empty settings text
+// means no settings file. Returns its DOS path.
+std::string prepare(const char* name, const std::string& settingsText);
+bool start(App& app, const std::string& dir);
+// Close box: WM_CLOSE. The program must save, end by itself and return 0.
+void close(App& app);
+void settle(HWND window);
+HWND item(HWND dialog, int id);
+
+std::vector<std::string> rows(const App& app);
+int rowCount(const App& app);
+int selection(const App& app);
+void select(const App& app, int row);
+void checkRows(const App& app, const std::vector<std::string>& expected, int expectedSelection,
+               const char* when);
+
+void press(HWND dialog, int id);
+HWND pressForEditor(const App& app, int id);
+void pressExpectingNoEditor(const App& app, int id, const char* what);
+void setText(HWND dialog, int id, const std::string& bytes);
+std::string text(HWND dialog, int id);
+int styleBoxes(HWND editor);
+void setStyleBoxes(HWND editor, int style);
+void fillAndOk(const App& app, HWND editor, const std::string& keyword, const std::string& colour,
+               const std::string& size, int style);
+void keyDown(HWND window, WPARAM key);
+std::string settingsOf(const App& app);
+
+// The groups, one file each; every one runs its scenarios in order.
+void runListGroup();
+void runEditorGroup();
+void runFullGroup();
+void runDropGroup();
+void runPoseGroup();
+
+} // namespace gui
