@@ -126,5 +126,6 @@ void runEditorGroup();
 void runFullGroup();
 void runDropGroup();
 void runPoseGroup();
+void runSaveGroup();
 
 } // namespace gui
