@@ -11,10 +11,10 @@ trap 'rm -rf "$work"' EXIT
 mkdir "$work/real"
 ln -s real/target.dat "$work/TintMark.dat"
 output=$(TINTMARK_LINKED_FOLDER="Z:$work" $emulator "$tests" \
-  --gtest_filter=SettingsFileTest.LinksAreFollowed 2>&1)
+  --gtest_filter=SettingsFileSaveTest.LinksAreFollowed 2>&1)
 echo "$output"
 # Run, not skipped, and passed.
-grep -q '^\[       OK \] SettingsFileTest.LinksAreFollowed' <<<"$output" || exit 1
+grep -q '^\[       OK \] SettingsFileSaveTest.LinksAreFollowed' <<<"$output" || exit 1
 # The test's own checks ran on the Windows side; these see the link itself.
 status=0
 [ -L "$work/TintMark.dat" ] || { echo "FAIL: TintMark.dat is no longer a link"; status=1; }
