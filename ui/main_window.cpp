@@ -175,18 +175,28 @@ static void dropFiles(HDROP drop) {
 // the save fails the user chooses to try again, to close without saving, or
 // to go back to the window with the table and the list as they were. The
 // keyword copies live until the window really closes.
+// A close request that arrives while the message box is up (posted by some
+// other program: the window itself is disabled) is ignored; the box's answer
+// decides.
 static void closeWindow(HWND window) {
+    static bool asking = false;
+    if (asking) {
+        return;
+    }
+    bool closing = true;
     while (!saveSettings()) {
+        asking = true;
         const SaveFailureChoice choice = askAfterFailedSave(window);
-        if (choice == SAVE_CHOICE_BACK) {
-            return;
-        }
-        if (choice == SAVE_CHOICE_DISCARD) {
+        asking = false;
+        if (choice != SAVE_CHOICE_RETRY) {
+            closing = choice == SAVE_CHOICE_DISCARD;
             break;
         }
     }
-    releaseKeywords();
-    DestroyWindow(window);
+    if (closing) {
+        releaseKeywords();
+        DestroyWindow(window);
+    }
 }
 
 INT_PTR CALLBACK MainWindow(HWND window, UINT message, WPARAM wParam, LPARAM) {

@@ -58,6 +58,30 @@ HWND closeExpectingBox(const App& app, const wchar_t* reason, const char* when) 
     return box;
 }
 
+// The program's visible dialog windows other than the main window.
+int boxCount(const App& app) {
+    struct Query {
+        DWORD pid;
+        HWND main;
+        int count;
+    } query{app.process.dwProcessId, app.main, 0};
+    EnumWindows(
+        [](HWND window, LPARAM param) -> BOOL {
+            auto* q = reinterpret_cast<Query*>(param);
+            DWORD pid = 0;
+            GetWindowThreadProcessId(window, &pid);
+            wchar_t className[64] = {};
+            GetClassNameW(window, className, 64);
+            if (pid == q->pid && window != q->main && IsWindowVisible(window) &&
+                std::wcscmp(className, L"#32770") == 0) {
+                ++q->count;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&query));
+    return query.count;
+}
+
 void pressBoxButton(HWND box, int id) {
     PostMessageW(box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
                  reinterpret_cast<LPARAM>(GetDlgItem(box, id)));
@@ -125,8 +149,15 @@ void readOnlyBackThenRetry() {
     checkBack(app, box, changed, selected, "read-only, close box");
 
     box = closeExpectingBox(app, READ_ONLY, "read-only, Cancel");
+    // A second close request while the box is up opens no second box.
+    PostMessageW(app.main, WM_CLOSE, 0, 0);
+    Sleep(500);
+    check(boxCount(app) == 1, "a close request during the box opens no second box (%d boxes)",
+          boxCount(app));
     pressBoxButton(box, BOX_CANCEL);
     checkBack(app, box, changed, selected, "read-only, Cancel");
+    Sleep(500);
+    check(boxCount(app) == 0, "no box after Cancel (%d boxes)", boxCount(app));
     checkBytes(readFile(file), settings(false, abc()), "read-only file untouched");
 
     // The window still works after going back.
