@@ -273,8 +273,11 @@ static bool saveInPlace() {
     attachTextWriter(&out, file);
     writeSettings(&out);
     bool ok = flushTextWriter(&out);
-    const int reason = platformLastError();
-    ok = std::fclose(file) == 0 && ok;
+    int reason = ok ? 0 : platformLastError();
+    if (std::fclose(file) != 0 && ok) {
+        ok = false;
+        reason = platformLastError();
+    }
     if (!ok) {
         fail(SAVE_SYSTEM_ERROR, reason);
         if (oldBytes != nullptr) {
@@ -318,8 +321,11 @@ bool saveSettings() {
     attachTextWriter(&out, file);
     writeSettings(&out);
     bool ok = flushTextWriter(&out) && platformSyncFile(file);
-    int reason = platformLastError();
-    ok = std::fclose(file) == 0 && ok;
+    int reason = ok ? 0 : platformLastError();
+    if (std::fclose(file) != 0 && ok) {
+        ok = false;
+        reason = platformLastError();
+    }
     if (ok && !platformReplaceFile(temporaryPath, targetPath)) {
         reason = platformLastError();
         ok = false;
