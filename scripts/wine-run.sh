@@ -42,6 +42,16 @@ if [ "${TINTMARK_WINE_LOADER:-64}" = 32 ]; then
     exit 127
   fi
   if [ "$route" = qemu ]; then
+    # wineboot could not run its 32-bit half here, which puts the 32-bit
+    # system files in place; the same files are copied from the package.
+    wow64=$WINEPREFIX/drive_c/windows/syswow64
+    if [ ! -e "$wow64/kernel32.dll" ]; then
+      exec 9>"$WINEPREFIX/.lock"
+      flock 9
+      cp -n /usr/lib/i386-linux-gnu/wine/i386-windows/* "$wow64/"
+      exec 9>&-
+    fi
+    # The loader re-executes itself natively unless told not to.
     export WINELOADERNOEXEC=1
     exec qemu-i386 "$WINE32_LOADER" "$@"
   fi

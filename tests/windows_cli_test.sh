@@ -11,9 +11,11 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work" || exit 1
 source "$here/check_lib.sh"
-run() { "$here/../scripts/wine-run.sh" "$program" "$@"; }
+# The build's way of running a Windows program (the i686 build has its own).
+wine_run=${TINTMARK_WINE_RUN:-$here/../scripts/wine-run.sh}
+run() { "$wine_run" "$program" "$@"; }
 
-acp=$("$here/../scripts/wine-run.sh" "$code_page" | tr -d '\r')
+acp=$("$wine_run" "$code_page" | tr -d '\r')
 echo "ANSI code page $acp (locale ${TINTMARK_WINE_LOCALE:-default})"
 check "the run has the code page its locale stands for" \
   test "$acp" = "${TINTMARK_EXPECT_ACP:-$acp}"

@@ -4,7 +4,7 @@
 # Usage: windows_locale_check.sh CODE_PAGE_EXE COMMAND...
 set -u
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-got=$("$here/../scripts/wine-run.sh" "$1" | tr -d '\r')
+got=$("${TINTMARK_WINE_RUN:-$here/../scripts/wine-run.sh}" "$1" | tr -d '\r')
 echo "ANSI code page $got (expected ${TINTMARK_EXPECT_ACP:-any})"
 if [ -n "${TINTMARK_EXPECT_ACP:-}" ] && [ "$got" != "$TINTMARK_EXPECT_ACP" ]; then
   echo "FAIL: wrong ANSI code page for this run"

@@ -231,6 +231,7 @@ void runEditorGroup() {
     editorEnterStores();
     editorRenew();
     editorLongKeyword();
+    runEditorTextScenarios();
 }
 
 } // namespace gui

@@ -123,6 +123,7 @@ std::string settingsOf(const App& app);
 // The groups, one file each; every one runs its scenarios in order.
 void runListGroup();
 void runEditorGroup();
+void runEditorTextScenarios(); // part of the editor group
 void runFullGroup();
 void runDropGroup();
 void runPoseGroup();
