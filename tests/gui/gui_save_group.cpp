@@ -58,27 +58,29 @@ HWND closeExpectingBox(const App& app, const wchar_t* reason, const char* when) 
     return box;
 }
 
+struct BoxQuery {
+    DWORD pid;
+    HWND main;
+    int count;
+};
+
+BOOL CALLBACK countBox(HWND window, LPARAM param) {
+    auto* query = reinterpret_cast<BoxQuery*>(param);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    wchar_t className[64] = {};
+    GetClassNameW(window, className, 64);
+    if (pid == query->pid && window != query->main && IsWindowVisible(window) &&
+        std::wcscmp(className, L"#32770") == 0) {
+        ++query->count;
+    }
+    return TRUE;
+}
+
 // The program's visible dialog windows other than the main window.
 int boxCount(const App& app) {
-    struct Query {
-        DWORD pid;
-        HWND main;
-        int count;
-    } query{app.process.dwProcessId, app.main, 0};
-    EnumWindows(
-        [](HWND window, LPARAM param) -> BOOL {
-            auto* q = reinterpret_cast<Query*>(param);
-            DWORD pid = 0;
-            GetWindowThreadProcessId(window, &pid);
-            wchar_t className[64] = {};
-            GetClassNameW(window, className, 64);
-            if (pid == q->pid && window != q->main && IsWindowVisible(window) &&
-                std::wcscmp(className, L"#32770") == 0) {
-                ++q->count;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&query));
+    BoxQuery query{app.process.dwProcessId, app.main, 0};
+    EnumWindows(countBox, reinterpret_cast<LPARAM>(&query));
     return query.count;
 }
 
