@@ -28,8 +28,33 @@ bool platformSameFile(const PathChar* first, const PathChar* second);
 // Forces a written stream's data to the disk.
 bool platformSyncFile(FILE* file);
 
-// Replaces `target` with `source` in one step, overwriting an existing target.
+// Replaces `target` with `source` in one step. An existing target keeps
+// what the system holds about it besides its bytes (on Windows its
+// attributes and security descriptor); `target` must be a full path that
+// names the file itself, not a link to it.
 bool platformReplaceFile(const PathChar* source, const PathChar* target);
+
+// The full path at which the file `name` (relative to the current folder)
+// is written without breaking a link: for an existing file reached through
+// symbolic links, the final file's path; for a name that does not exist yet
+// (or a link to nothing), the current folder's final path joined with it.
+// False, with the reason in platformLastError, when it cannot be found or
+// does not fit in `capacity` units with its terminator.
+bool platformResolveFile(const PathChar* name, PathChar* resolved, size_t capacity);
+
+// Creates `path` as a new file and opens it for writing in binary, never
+// opening anything that exists already: then `nameTaken` is set and null is
+// returned. When `model` names an existing file, the new one starts with its
+// permissions (its mode and, where allowed, its owner) natively, and with
+// its hidden, system and archive attributes on Windows.
+FILE* platformCreateNewFile(const PathChar* path, const PathChar* model, bool* nameTaken);
+
+// The reason the latest failing system call of this thread gave: errno
+// natively, GetLastError on Windows.
+int platformLastError();
+
+// This process's id, for names no other running process picks.
+unsigned long platformProcessId();
 
 // True when the file exists and is marked read-only (no write permission
 // bits), which a save must respect even where the user could override it.

@@ -1,8 +1,12 @@
 // POSIX side of the platform seams (Linux, macOS).
 #include "platform/platform.h"
 
+#include <cerrno>
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -51,6 +55,72 @@ bool platformSyncFile(FILE* file) {
 
 bool platformReplaceFile(const char* source, const char* target) {
     return std::rename(source, target) == 0;
+}
+
+// Copies `text` into `out` when it fits with its terminator.
+static bool copyPath(const char* text, char* out, size_t capacity) {
+    if (std::strlen(text) >= capacity) {
+        errno = ENAMETOOLONG;
+        return false;
+    }
+    std::strcpy(out, text);
+    return true;
+}
+
+bool platformResolveFile(const char* name, char* resolved, size_t capacity) {
+    char final[PATH_MAX];
+    if (realpath(name, final) != nullptr) {
+        return copyPath(final, resolved, capacity);
+    }
+    if (errno != ENOENT) {
+        return false;
+    }
+    // Nothing (or a link to nothing) of that name: it goes in the folder.
+    if (realpath(".", final) == nullptr) {
+        return false;
+    }
+    const size_t folder = std::strlen(final);
+    const bool root = folder == 1;
+    if (folder + 1 + std::strlen(name) >= capacity) {
+        errno = ENAMETOOLONG;
+        return false;
+    }
+    std::snprintf(resolved, capacity, "%s%s%s", final, root ? "" : "/", name);
+    return true;
+}
+
+FILE* platformCreateNewFile(const char* path, const char* model, bool* nameTaken) {
+    *nameTaken = false;
+    const int fd = open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        *nameTaken = errno == EEXIST;
+        return nullptr;
+    }
+    struct stat old;
+    if (model != nullptr && stat(model, &old) == 0) {
+        // Only root may give a file away; anyone may keep the group. The
+        // owner goes first, since changing it clears the set-id bits.
+        if (fchown(fd, old.st_uid, old.st_gid) != 0) {
+            (void)!fchown(fd, static_cast<uid_t>(-1), old.st_gid);
+        }
+        (void)!fchmod(fd, old.st_mode & 07777);
+    }
+    FILE* file = fdopen(fd, "wb");
+    if (file == nullptr) {
+        const int reason = errno;
+        close(fd);
+        std::remove(path);
+        errno = reason;
+    }
+    return file;
+}
+
+int platformLastError() {
+    return errno;
+}
+
+unsigned long platformProcessId() {
+    return static_cast<unsigned long>(getpid());
 }
 
 bool platformFileReadOnly(const char* path) {

@@ -5,6 +5,8 @@
 
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
+#include <fcntl.h>
 #include <io.h>
 
 bool platformDebugOutputAvailable() {
@@ -116,7 +118,102 @@ bool platformSyncFile(FILE* file) {
 }
 
 bool platformReplaceFile(const wchar_t* source, const wchar_t* target) {
-    return MoveFileExW(source, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+    // ReplaceFileW keeps the old file's attributes and security descriptor,
+    // but needs an old file; a plain move serves only where there is none.
+    if (GetFileAttributesW(target) == INVALID_FILE_ATTRIBUTES &&
+        GetLastError() == ERROR_FILE_NOT_FOUND) {
+        return MoveFileExW(source, target, MOVEFILE_WRITE_THROUGH) != FALSE;
+    }
+    return ReplaceFileW(target, source, nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
+                        nullptr) != FALSE;
+}
+
+// The final path of what `path` names, links followed ("\\?\C:\..." form,
+// which also reaches paths longer than MAX_PATH).
+static bool finalPath(const wchar_t* path, wchar_t* out, size_t capacity) {
+    HANDLE handle = CreateFileW(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    const DWORD length = GetFinalPathNameByHandleW(handle, out, static_cast<DWORD>(capacity),
+                                                   FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    const DWORD reason = GetLastError();
+    CloseHandle(handle);
+    if (length == 0) {
+        SetLastError(reason);
+        return false;
+    }
+    if (length >= capacity) {
+        SetLastError(ERROR_FILENAME_EXCED_RANGE);
+        return false;
+    }
+    return true;
+}
+
+bool platformResolveFile(const wchar_t* name, wchar_t* resolved, size_t capacity) {
+    if (finalPath(name, resolved, capacity)) {
+        return true;
+    }
+    if (GetLastError() != ERROR_FILE_NOT_FOUND) {
+        return false;
+    }
+    // Nothing (or a link to nothing) of that name: it goes in the folder.
+    if (!finalPath(L".", resolved, capacity)) {
+        return false;
+    }
+    size_t length = std::wcslen(resolved);
+    const bool separated = length > 0 && resolved[length - 1] == L'\\';
+    if (length + 1 + std::wcslen(name) >= capacity) {
+        SetLastError(ERROR_FILENAME_EXCED_RANGE);
+        return false;
+    }
+    if (!separated) {
+        resolved[length++] = L'\\';
+    }
+    std::wcscpy(resolved + length, name);
+    return true;
+}
+
+FILE* platformCreateNewFile(const wchar_t* path, const wchar_t* model, bool* nameTaken) {
+    *nameTaken = false;
+    // The attributes a user sets by hand; ReplaceFileW carries them over on
+    // Windows, but not every implementation of it does.
+    DWORD attributes = FILE_ATTRIBUTE_NORMAL;
+    const DWORD old = model != nullptr ? GetFileAttributesW(model) : INVALID_FILE_ATTRIBUTES;
+    if (old != INVALID_FILE_ATTRIBUTES && (old & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+        const DWORD kept = old & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                  FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
+        if (kept != 0) {
+            attributes = kept;
+        }
+    }
+    HANDLE handle = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, attributes, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        const DWORD reason = GetLastError();
+        *nameTaken = reason == ERROR_FILE_EXISTS || reason == ERROR_ALREADY_EXISTS;
+        return nullptr;
+    }
+    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | _O_BINARY);
+    if (fd == -1) {
+        CloseHandle(handle);
+        DeleteFileW(path);
+        return nullptr;
+    }
+    FILE* file = _fdopen(fd, "wb");
+    if (file == nullptr) {
+        _close(fd);
+        DeleteFileW(path);
+    }
+    return file;
+}
+
+int platformLastError() {
+    return static_cast<int>(GetLastError());
+}
+
+unsigned long platformProcessId() {
+    return GetCurrentProcessId();
 }
 
 bool platformFileReadOnly(const wchar_t* path) {

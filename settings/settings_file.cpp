@@ -14,9 +14,7 @@
 
 const char SETTINGS_FILE_NAME[] = TINTMARK_SETTINGS_NAME;
 const PathChar SETTINGS_FILE_PATH[] = PATH_TEXT(TINTMARK_SETTINGS_NAME);
-// Written first and renamed over the settings file, so a failed save never
-// leaves a half-written file behind.
-static const PathChar SETTINGS_TEMP_PATH[] = PATH_TEXT(TINTMARK_SETTINGS_NAME ".tmp");
+SaveFailure saveFailure;
 
 static const char START_MARKER[] = "[TntMark set file]";
 static const char END_MARKER[] = "[TntMark set file end]";
@@ -152,60 +150,161 @@ static bool keepOldBytes(const PathChar* path, char** bytes, size_t* length) {
     return ok;
 }
 
-static void writeBack(const char* bytes, size_t length) {
-    FILE* file = platformOpenFile(SETTINGS_FILE_PATH, "wb");
+static void writeBack(const PathChar* path, const char* bytes, size_t length) {
+    FILE* file = platformOpenFile(path, "wb");
     if (file != nullptr) {
         std::fwrite(bytes, 1, length, file);
         std::fclose(file);
     }
 }
 
-bool saveSettings() {
-    // A file the user marked read-only is left as it is.
-    if (platformFileReadOnly(SETTINGS_FILE_PATH)) {
+// The save's working paths: the file written (links resolved) and the
+// temporary file beside it. Static, as they may be tens of kilobytes.
+static PathChar targetPath[SETTINGS_PATH_CAPACITY];
+static PathChar temporaryPath[SETTINGS_PATH_CAPACITY];
+// Counts the temporary names this process has tried, so a name once used is
+// never tried again, even by a later save.
+static unsigned long temporaryCounter;
+
+static void fail(SaveProblem problem, int systemError) {
+    saveFailure.problem = problem;
+    saveFailure.systemError = systemError;
+}
+
+// Appends the decimal digits of `value` at `text[*length]`.
+static void appendNumber(PathChar* text, size_t* length, unsigned long value) {
+    char digits[24];
+    const int count = std::snprintf(digits, sizeof digits, "%lu", value);
+    for (int i = 0; i < count; ++i) {
+        text[(*length)++] = static_cast<PathChar>(digits[i]);
+    }
+}
+
+// Makes "<target>.<process id>-<counter>.tmp" in temporaryPath. False when
+// it does not fit.
+static bool makeTemporaryName() {
+    static const char SUFFIX[] = ".tmp";
+    const size_t base = pathLength(targetPath, SETTINGS_PATH_CAPACITY);
+    // Two numbers of at most 20 digits, '.', '-' and the suffix.
+    if (base + 2 * 20 + 2 + sizeof SUFFIX > SETTINGS_PATH_CAPACITY) {
         return false;
     }
-    bool direct = false;
+    size_t length = base;
+    std::memcpy(temporaryPath, targetPath, base * sizeof(PathChar));
+    temporaryPath[length++] = '.';
+    appendNumber(temporaryPath, &length, platformProcessId());
+    temporaryPath[length++] = '-';
+    appendNumber(temporaryPath, &length, ++temporaryCounter);
+    for (const char* c = SUFFIX; *c != '\0'; ++c) {
+        temporaryPath[length++] = static_cast<PathChar>(*c);
+    }
+    temporaryPath[length] = 0;
+    return true;
+}
+
+// Opens a temporary file of a name nothing else holds, beside the target.
+// Null when none can be made; saveFailure then holds the reason.
+static FILE* createTemporaryFile() {
+    // A name is taken only by a file of this process's id left by an older
+    // process; a few tries step past such leftovers.
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        if (!makeTemporaryName()) {
+            fail(SAVE_PATH_TOO_LONG, 0);
+            return nullptr;
+        }
+        bool nameTaken = false;
+        FILE* file = platformCreateNewFile(temporaryPath, targetPath, &nameTaken);
+        if (file != nullptr) {
+            return file;
+        }
+        fail(SAVE_SYSTEM_ERROR, platformLastError());
+        if (!nameTaken) {
+            break;
+        }
+    }
+    return nullptr;
+}
+
+// Writes the table over the target itself, for a folder where no new file
+// can be made. The old bytes are kept first and put back if the new ones
+// cannot all be written; an old file that cannot be kept is not touched.
+static bool saveInPlace() {
     char* oldBytes = nullptr;
     size_t oldLength = 0;
-    // Only ordinary files are opened: opening a pipe would wait for a
-    // reader or writer forever.
-    FILE* file = platformOrdinaryFileOrMissing(SETTINGS_TEMP_PATH)
-                     ? platformOpenFile(SETTINGS_TEMP_PATH, "wb")
-                     : nullptr;
+    if (!keepOldBytes(targetPath, &oldBytes, &oldLength)) {
+        fail(SAVE_SYSTEM_ERROR, platformLastError());
+        return false;
+    }
+    FILE* file = platformOpenFile(targetPath, "wb");
     if (file == nullptr) {
-        // No new file can be made here, but the old one may still be
-        // writable in place. Its bytes are kept first, to be put back if the
-        // new ones cannot all be written; an old file that cannot be kept is
-        // not overwritten.
-        if (!platformOrdinaryFileOrMissing(SETTINGS_FILE_PATH) ||
-            !keepOldBytes(SETTINGS_FILE_PATH, &oldBytes, &oldLength)) {
-            return false;
-        }
-        file = platformOpenFile(SETTINGS_FILE_PATH, "wb");
-        direct = true;
-        if (file == nullptr) {
-            std::free(oldBytes);
-            return false;
-        }
+        fail(SAVE_SYSTEM_ERROR, platformLastError());
+        std::free(oldBytes);
+        return false;
     }
     TextWriter out;
     attachTextWriter(&out, file);
     writeSettings(&out);
-    releaseKeywords();
-
-    bool ok = flushTextWriter(&out) && (direct || platformSyncFile(file));
-    ok = std::fclose(file) == 0 && ok;
-    if (direct) {
-        if (!ok && oldBytes != nullptr) {
-            writeBack(oldBytes, oldLength);
-        }
-        std::free(oldBytes);
-        return ok;
+    bool ok = flushTextWriter(&out);
+    int reason = ok ? 0 : platformLastError();
+    if (std::fclose(file) != 0 && ok) {
+        ok = false;
+        reason = platformLastError();
     }
-    if (!ok || !platformReplaceFile(SETTINGS_TEMP_PATH, SETTINGS_FILE_PATH)) {
-        platformRemoveFile(SETTINGS_TEMP_PATH);
+    if (!ok) {
+        fail(SAVE_SYSTEM_ERROR, reason);
+        if (oldBytes != nullptr) {
+            writeBack(targetPath, oldBytes, oldLength);
+        }
+    }
+    std::free(oldBytes);
+    return ok;
+}
+
+// Overview: the table is written to a new temporary file beside the file it
+// replaces (links followed), forced to the disk, then put in the old file's
+// place in one step; until that step the old file is untouched, so a save
+// that fails or is killed at any moment leaves the old file or the new one,
+// whole. Where the folder takes no new file, the old file is written in
+// place, its bytes put back on failure.
+bool saveSettings() {
+    fail(SAVE_DONE, 0);
+    if (!platformResolveFile(SETTINGS_FILE_PATH, targetPath, SETTINGS_PATH_CAPACITY)) {
+        fail(SAVE_SYSTEM_ERROR, platformLastError());
+        std::memcpy(saveFailure.path, SETTINGS_FILE_PATH, sizeof SETTINGS_FILE_PATH);
         return false;
     }
-    return true;
+    std::memcpy(saveFailure.path, targetPath, sizeof targetPath);
+    // A file the user marked read-only is left as it is, even where the user
+    // could override the mark.
+    if (platformFileReadOnly(targetPath)) {
+        fail(SAVE_READ_ONLY, 0);
+        return false;
+    }
+    // A folder, a pipe or a device: a pipe would wait for a reader forever.
+    if (!platformOrdinaryFileOrMissing(targetPath)) {
+        fail(SAVE_NOT_A_FILE, 0);
+        return false;
+    }
+    FILE* file = createTemporaryFile();
+    if (file == nullptr) {
+        return saveInPlace();
+    }
+    TextWriter out;
+    attachTextWriter(&out, file);
+    writeSettings(&out);
+    bool ok = flushTextWriter(&out) && platformSyncFile(file);
+    int reason = ok ? 0 : platformLastError();
+    if (std::fclose(file) != 0 && ok) {
+        ok = false;
+        reason = platformLastError();
+    }
+    if (ok && !platformReplaceFile(temporaryPath, targetPath)) {
+        reason = platformLastError();
+        ok = false;
+    }
+    if (!ok) {
+        fail(SAVE_SYSTEM_ERROR, reason);
+        platformRemoveFile(temporaryPath);
+    }
+    return ok;
 }

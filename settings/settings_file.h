@@ -12,7 +12,33 @@ extern const PathChar SETTINGS_FILE_PATH[];
 // Empties the table, then fills it and the option from the file when it can.
 void loadSettings();
 
-// Writes the whole table and the option, then releases every keyword copy.
-// The previous file survives any failure. Returns true when the file was
-// written.
+// Units a full path may take, terminator included: Windows paths reach
+// 32767 units in the "\\?\" form; POSIX systems stop at PATH_MAX.
+#ifdef _WIN32
+constexpr size_t SETTINGS_PATH_CAPACITY = 32768;
+#else
+constexpr size_t SETTINGS_PATH_CAPACITY = 4096;
+#endif
+
+enum SaveProblem {
+    SAVE_DONE,          // the file was written
+    SAVE_READ_ONLY,     // the file is marked read-only
+    SAVE_NOT_A_FILE,    // a folder, pipe or device holds the name
+    SAVE_PATH_TOO_LONG, // no temporary name fits beside the file
+    SAVE_SYSTEM_ERROR,  // the system refused a step: see systemError
+};
+
+// Why the latest save failed, for the window to tell the user.
+struct SaveFailure {
+    SaveProblem problem;
+    int systemError; // errno natively, GetLastError on Windows; 0 when none
+    // The full path of the file written (links followed), or the bare name
+    // when even that could not be found.
+    PathChar path[SETTINGS_PATH_CAPACITY];
+};
+extern SaveFailure saveFailure;
+
+// Writes the whole table and the option. The previous file survives any
+// failure, and the table is left as it was, so the save may be tried again.
+// Returns true when the file was written; saveFailure says why it was not.
 bool saveSettings();

@@ -1,5 +1,6 @@
 #include "test_support.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -107,6 +108,15 @@ std::string readFile(const std::string& path) {
 bool fileExists(const std::string& path) {
     std::error_code ignored;
     return fs::exists(fs::path(toPath(path)), ignored);
+}
+
+std::vector<std::string> namesIn(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(fs::path(toPath(folder)))) {
+        names.push_back(fromPath(entry.path().filename().c_str()));
+    }
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 void resetTable() {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "core/path_text.h"
 
@@ -34,6 +35,8 @@ struct ScratchDir {
 void writeFile(const std::string& path, const std::string& bytes);
 std::string readFile(const std::string& path);
 bool fileExists(const std::string& path);
+// The names in a folder, sorted, as byte strings.
+std::vector<std::string> namesIn(const std::string& folder);
 
 // Empties the decoration table, releases its copies and clears the option.
 void resetTable();

@@ -18,6 +18,7 @@
 #include "ui/app_instance.h"
 #include "ui/cp932_text.h"
 #include "ui/entry_editor.h"
+#include "ui/save_failure_box.h"
 #include "ui/ui_state.h"
 
 int32_t selectedRow = -1;
@@ -170,6 +171,34 @@ static void dropFiles(HDROP drop) {
     }
 }
 
+// The close request: the settings are saved and the window destroyed. When
+// the save fails the user chooses to try again, to close without saving, or
+// to go back to the window with the table and the list as they were. The
+// keyword copies live until the window really closes.
+// A close request that arrives while the message box is up (posted by some
+// other program: the window itself is disabled) is ignored; the box's answer
+// decides.
+static void closeWindow(HWND window) {
+    static bool asking = false;
+    if (asking) {
+        return;
+    }
+    bool closing = true;
+    while (!saveSettings()) {
+        asking = true;
+        const SaveFailureChoice choice = askAfterFailedSave(window);
+        asking = false;
+        if (choice != SAVE_CHOICE_RETRY) {
+            closing = choice == SAVE_CHOICE_DISCARD;
+            break;
+        }
+    }
+    if (closing) {
+        releaseKeywords();
+        DestroyWindow(window);
+    }
+}
+
 INT_PTR CALLBACK MainWindow(HWND window, UINT message, WPARAM wParam, LPARAM) {
     switch (message) {
     case WM_INITDIALOG:
@@ -189,8 +218,7 @@ INT_PTR CALLBACK MainWindow(HWND window, UINT message, WPARAM wParam, LPARAM) {
         trace("Paint\n");
         return FALSE;
     case WM_CLOSE:
-        saveSettings();
-        DestroyWindow(window);
+        closeWindow(window);
         return FALSE;
     case WM_DESTROY:
         PostQuitMessage(0);

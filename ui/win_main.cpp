@@ -1,5 +1,6 @@
 // The Windows entry: command-line mode with file arguments, the main window
-// without. Nothing is ever reported to the user; the result is always 0.
+// without. The result is always 0; the only message shown is the one after
+// a failed save on closing the window.
 // The arguments are taken in UTF-16, as the system holds them: the ANSI copy
 // of the command line is made with best-fit mapping, which can turn a name
 // into the name of some other file.
@@ -7,6 +8,7 @@
 
 #include <cstdlib>
 
+#include "core/decoration_table.h"
 #include "core/file_batch.h"
 #include "settings/settings_file.h"
 #include "ui/app_instance.h"
@@ -24,5 +26,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
         return 0;
     }
     convertFiles(__argc - 1, __wargv + 1, nullptr);
+    // Nothing is saved in this mode, so the keyword copies are released here.
+    releaseKeywords();
     return 0;
 }

@@ -127,5 +127,6 @@ void runEditorTextScenarios(); // part of the editor group
 void runFullGroup();
 void runDropGroup();
 void runPoseGroup();
+void runSaveGroup();
 
 } // namespace gui
