@@ -2,19 +2,22 @@
 //
 //   build(keywords):
 //     for each keyword k, lowest entry first:
-//       empty       -> noted, matches nowhere
+//       empty        -> noted, matches nowhere
 //       1 or 2 bytes -> pairEntry[every pair k can start] lowered to k's entry;
 //                       shortStops[those pairs] set
-//       longer      -> longStops[hash of its first 3 bytes] set; appended to
-//                      the list of that hash's top bits
-//     lists of more than LONG_LIST_LIMIT keywords are searched in a trie instead
+//       3 to 16      -> longStops[hash of its first 3 bytes] set; appended to
+//                       the list of that hash's top bits
+//       longer       -> longStops set likewise; into the automaton
+//     lists of more than LONG_LIST_LIMIT keywords go into the automaton
 //   search(text):
+//     if the automaton holds keywords:
+//       starts = for each position, the lowest of its entries starting there
 //     p = 0
 //     loop:
 //       p = next position whose pair or 3-byte hash is a stop   (prefilter)
 //       if text[p] == 0: return                                 (text ends)
-//       e = lowest of pairEntry[pair at p] and the list's (or trie's) keywords
-//           that match at p
+//       e = lowest of pairEntry[pair at p], the list's keywords that match
+//           at p, and starts[p]
 //       if e: hit (p, e); p += length of e's keyword  else: p += 1
 //
 // Contracts:
@@ -26,30 +29,28 @@
 // - The stop tables never report a false negative: every position where a
 //   keyword starts is a stop. A stop with no match costs a wasted look only.
 // - At one position the lowest entry wins, whatever the keywords' lengths.
+// - Time is linear in the text whatever the table: a stop costs at most a
+//   pair lookup, LONG_LIST_LIMIT comparisons of sixteen bytes and a look at
+//   the automaton's starts, and the automaton reads each byte a bounded
+//   number of times (amortised).
 #include "core/keyword_matcher.h"
 
 #include <cstring>
 
 #include "core/decoration_table.h"
+#include "core/keyword_automaton.h"
+
+// The scan's steps, inlined into each of its loops: a call per stop costs
+// as much as the stop's work.
+#if defined(__GNUC__)
+#define SCAN_STEP inline __attribute__((always_inline))
+#else
+#define SCAN_STEP inline
+#endif
 
 namespace {
 
 constexpr unsigned NO_ENTRY = 0xFFFF;
-
-// The trie for keywords that crowd into one list: every node knows the
-// lowest entry whose keyword ends there and the lowest anywhere below it, so
-// a walk stops as soon as nothing below can beat the best entry found so far.
-struct TrieNode {
-    uint32_t child;      // first node one byte deeper, 0 for none
-    uint32_t sibling;    // next node with the same parent, 0 for none
-    uint16_t terminal;   // lowest entry whose keyword ends here
-    uint16_t subtreeMin; // lowest entry whose keyword passes through here
-    unsigned char label; // the byte that leads here; never 0
-};
-
-// The trie below the first two bytes: a keyword of n >= 2 bytes takes at most
-// n - 1 nodes. Node 0 stands for "none".
-constexpr int MAX_TRIE_NODES = 1 + MAX_ENTRIES * (MAX_KEYWORD_LENGTH - 1);
 
 // Where the scan must stop and look, as two tables of bytes (a byte, not a
 // bit, keeps the test to one load each), both read at every position without
@@ -61,12 +62,13 @@ constexpr int MAX_TRIE_NODES = 1 + MAX_ENTRIES * (MAX_KEYWORD_LENGTH - 1);
 //   may begin there.
 constexpr int PREFIX_HASH_BITS = 16;
 
-// Longer keywords in lists by the top bits of the hash of their first three
-// bytes (a small table stays in the nearest cache), each list in table order
-// and each keyword held as its first 16 bytes and a mask, so that most are
-// checked with a few independent loads. A list longer than LONG_LIST_LIMIT
-// (keywords sharing a long stretch, say) is left to the trie, whose cost does
-// not grow with the list.
+// Keywords of three to HEAD_LENGTH bytes in lists by the top bits of the hash
+// of their first three bytes (a small table stays in the nearest cache), each
+// list in table order and each keyword held as its first 16 bytes and a mask,
+// so that all are checked with a few independent loads. Longer keywords, and
+// the keywords of a list longer than LONG_LIST_LIMIT (keywords sharing a
+// stretch, say), are left to the automaton, whose cost does not grow with
+// the keywords' lengths or numbers.
 constexpr int HEAD_LENGTH = 16;
 constexpr int LIST_HASH_BITS = 12;
 constexpr int LONG_LIST_LIMIT = 8;
@@ -79,11 +81,8 @@ struct LongKeyword {
     uint16_t length;
 };
 
-// A list: first LongKeyword in the low 16 bits, count in the next 8 bits,
-// LONG_TAILS when a keyword in it is longer than HEAD_LENGTH; 0 for none.
-// A count of TRIE_COUNT sends the walk to the trie.
-constexpr uint32_t TRIE_COUNT = 0xFF;
-constexpr uint32_t LONG_TAILS = 1u << 24;
+// A list: first LongKeyword in the low 16 bits, count in the next 8 bits;
+// 0 for none.
 
 struct KeywordMatcher {
     // Pairs of bytes are numbered first byte + 256 * second byte.
@@ -93,6 +92,7 @@ struct KeywordMatcher {
     uint16_t pairEntry[65536];
     uint16_t singleByteEntry[256]; // lowest entry whose keyword is this byte
     bool emptyKeyword;
+    bool automatonUsed; // some keyword went to the automaton
     uint16_t keywordLengths[MAX_ENTRIES]; // by entry
 
     LongKeyword longKeywords[MAX_ENTRIES];
@@ -100,12 +100,6 @@ struct KeywordMatcher {
     uint32_t longLists[1 << LIST_HASH_BITS];
     uint16_t usedLists[MAX_ENTRIES]; // the longLists set, for clearing
     int usedListCount;
-
-    uint32_t pairNodes[65536];       // trie node after the first two bytes
-    uint16_t usedPairs[MAX_ENTRIES]; // the pairNodes set, for clearing
-    int usedPairCount;
-    TrieNode trieNodes[MAX_TRIE_NODES];
-    int trieNodeCount;
 };
 
 // Too large for the stack; built once per conversion, then only read.
@@ -118,7 +112,7 @@ unsigned pairAt(const unsigned char* at) {
 // Hash of the three lowest bytes of `bytes`, the first in the lowest bits.
 // The multiplier's low byte is zero, so the fourth byte drops out of the
 // product and the scan need not mask it off.
-unsigned hashOfThree(uint32_t bytes) {
+SCAN_STEP unsigned hashOfThree(uint32_t bytes) {
     return (bytes * 0x9E377900u) >> (32 - PREFIX_HASH_BITS);
 }
 
@@ -128,7 +122,7 @@ unsigned prefixHash(const unsigned char* at) {
 }
 
 // The four bytes at `at` in one load, the first in the lowest bits.
-uint32_t fourBytesAt(const unsigned char* at) {
+SCAN_STEP uint32_t fourBytesAt(const unsigned char* at) {
     uint32_t bytes;
     std::memcpy(&bytes, at, sizeof bytes);
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
@@ -138,18 +132,18 @@ uint32_t fourBytesAt(const unsigned char* at) {
 }
 
 // The eight bytes at `at` in one load, in memory order.
-uint64_t eightBytesAt(const unsigned char* at) {
+SCAN_STEP uint64_t eightBytesAt(const unsigned char* at) {
     uint64_t bytes;
     std::memcpy(&bytes, at, sizeof bytes);
     return bytes;
 }
 
-uint32_t listCount(uint32_t list) {
+SCAN_STEP uint32_t listCount(uint32_t list) {
     return (list >> 16) & 0xFF;
 }
 
 // The list for a hash of three bytes: its top bits.
-unsigned listOfHash(unsigned hash) {
+SCAN_STEP unsigned listOfHash(unsigned hash) {
     return hash >> (PREFIX_HASH_BITS - LIST_HASH_BITS);
 }
 
@@ -177,13 +171,13 @@ void addLongKeyword(const unsigned char* keyword, int length, uint16_t entry) {
 }
 
 // Groups longKeywords by list, keeping table order within each: counts,
-// then places each keyword after those of the lists before its own.
+// then places each keyword after those of the lists before its own. The
+// keywords of a crowded list go to the automaton instead.
 void buildLongLists() {
     static LongKeyword sorted[MAX_ENTRIES];
     static uint16_t listOf[MAX_ENTRIES];
     static uint16_t sizes[1 << LIST_HASH_BITS];  // keywords in each list
     static uint16_t filled[1 << LIST_HASH_BITS]; // of them placed so far
-    static bool longTails[1 << LIST_HASH_BITS];  // one is longer than its head
     KeywordMatcher& m = matcher;
     for (int i = 0; i < m.longKeywordCount; ++i) {
         const uint16_t list =
@@ -191,31 +185,35 @@ void buildLongLists() {
         listOf[i] = list;
         if (sizes[list] == 0) {
             m.usedLists[m.usedListCount++] = list;
-            longTails[list] = false;
             filled[list] = 0;
         }
         ++sizes[list];
-        if (m.longKeywords[i].length > HEAD_LENGTH) {
-            longTails[list] = true;
-        }
     }
     uint32_t next = 0;
     for (int i = 0; i < m.usedListCount; ++i) {
         const uint16_t list = m.usedLists[i];
         const uint32_t count = sizes[list];
-        const uint32_t shown = count > LONG_LIST_LIMIT ? TRIE_COUNT : count;
-        m.longLists[list] = next | shown << 16 | (longTails[list] ? LONG_TAILS : 0);
-        next += count;
+        if (count <= LONG_LIST_LIMIT) {
+            m.longLists[list] = next | count << 16;
+            next += count;
+        }
     }
+    int kept = 0;
     for (int i = 0; i < m.longKeywordCount; ++i) {
         const uint16_t list = listOf[i];
-        sorted[(m.longLists[list] & 0xFFFF) + filled[list]++] = m.longKeywords[i];
+        const LongKeyword& keyword = m.longKeywords[i];
+        if (sizes[list] > LONG_LIST_LIMIT) {
+            addAutomatonKeyword(keyword.keyword, keyword.length, keyword.entry);
+        } else {
+            sorted[(m.longLists[list] & 0xFFFF) + filled[list]++] = keyword;
+            ++kept;
+        }
     }
     for (int i = 0; i < m.usedListCount; ++i) {
         sizes[m.usedLists[i]] = 0;
     }
-    std::memcpy(m.longKeywords, sorted,
-                sizeof(LongKeyword) * static_cast<size_t>(m.longKeywordCount));
+    m.longKeywordCount = kept;
+    std::memcpy(m.longKeywords, sorted, sizeof(LongKeyword) * static_cast<size_t>(kept));
 }
 
 void addKeyword(const unsigned char* keyword, int length, uint16_t entry) {
@@ -245,46 +243,11 @@ void addKeyword(const unsigned char* keyword, int length, uint16_t entry) {
         }
     } else {
         m.longStops[prefixHash(keyword)] = 1;
-        addLongKeyword(keyword, length, entry);
-    }
-}
-
-uint32_t newNode(unsigned char label, uint16_t entry) {
-    const uint32_t index = static_cast<uint32_t>(matcher.trieNodeCount++);
-    TrieNode& node = matcher.trieNodes[index];
-    node.child = 0;
-    node.sibling = 0;
-    node.terminal = NO_ENTRY;
-    node.subtreeMin = entry; // entries go in by rising index
-    node.label = label;
-    return index;
-}
-
-// Puts a keyword of three bytes or more into the trie. Keywords go in by
-// rising entry, which each new node's subtreeMin relies on.
-void addToTrie(const unsigned char* keyword, int length, uint16_t entry) {
-    KeywordMatcher& m = matcher;
-    const unsigned pair = pairAt(keyword);
-    uint32_t node = m.pairNodes[pair];
-    if (node == 0) {
-        node = newNode(keyword[1], entry);
-        m.pairNodes[pair] = node;
-        m.usedPairs[m.usedPairCount++] = static_cast<uint16_t>(pair);
-    }
-    for (int depth = 2; depth < length; ++depth) {
-        uint32_t child = m.trieNodes[node].child;
-        while (child != 0 && m.trieNodes[child].label != keyword[depth]) {
-            child = m.trieNodes[child].sibling;
+        if (length <= HEAD_LENGTH) {
+            addLongKeyword(keyword, length, entry);
+        } else {
+            addAutomatonKeyword(keyword, length, entry);
         }
-        if (child == 0) {
-            child = newNode(keyword[depth], entry);
-            m.trieNodes[child].sibling = m.trieNodes[node].child;
-            m.trieNodes[node].child = child;
-        }
-        node = child;
-    }
-    if (m.trieNodes[node].terminal == NO_ENTRY) {
-        m.trieNodes[node].terminal = entry;
     }
 }
 
@@ -292,13 +255,13 @@ void addToTrie(const unsigned char* keyword, int length, uint16_t entry) {
 // Search step.
 
 // shortStops[pairAt(at)] | longStops[prefixHash(at)], from a single load.
-unsigned stopAt(const unsigned char* at) {
+SCAN_STEP unsigned stopAt(const unsigned char* at) {
     const uint32_t bytes = fourBytesAt(at);
     return matcher.shortStops[bytes & 0xFFFF] | matcher.longStops[hashOfThree(bytes)];
 }
 
 // The first stop at or after `at`. Reads up to three bytes past the stop.
-const unsigned char* nextStop(const unsigned char* at) {
+SCAN_STEP const unsigned char* nextStop(const unsigned char* at) {
     for (;; at += 4) {
         if (stopAt(at)) {
             return at;
@@ -315,38 +278,17 @@ const unsigned char* nextStop(const unsigned char* at) {
     }
 }
 
-// The entry that wins at a position, or NO_ENTRY: `best`, the winner among
-// keywords of one or two bytes, or one of the keywords of three bytes or
-// more in the trie. A walk ends at the terminator at the latest.
-unsigned trieEntryAt(const unsigned char* at, unsigned best) {
-    const TrieNode* const nodes = matcher.trieNodes;
-    const unsigned char* next = at + 2;
-    uint32_t node = matcher.pairNodes[pairAt(at)];
-    while (node != 0 && nodes[node].subtreeMin < best) {
-        if (nodes[node].terminal < best) {
-            best = nodes[node].terminal;
-        }
-        const unsigned char c = *next++;
-        uint32_t child = nodes[node].child;
-        while (child != 0 && nodes[child].label != c) {
-            child = nodes[child].sibling;
-        }
-        node = child;
-    }
-    return best;
-}
-
 // Zero exactly when the keyword's head matches `first` and `second`, the
 // HEAD_LENGTH bytes at a position.
-uint64_t headDiffers(const LongKeyword& keyword, uint64_t first, uint64_t second) {
+SCAN_STEP uint64_t headDiffers(const LongKeyword& keyword, uint64_t first, uint64_t second) {
     return ((first & keyword.mask[0]) ^ keyword.head[0]) |
            ((second & keyword.mask[1]) ^ keyword.head[1]);
 }
 
-// The entry that wins at a stop position, or NO_ENTRY. `remaining` bytes of
-// the text start at `at`, which may be read HEAD_LENGTH - 1 bytes past the
-// text's end: a keyword's head never matches across the terminator.
-unsigned entryAt(const unsigned char* at, size_t remaining) {
+// The entry that wins at a stop position among the pairs and the lists, or
+// NO_ENTRY. `at` may be read HEAD_LENGTH - 1 bytes past the text's end: a
+// keyword's head never matches across the terminator.
+SCAN_STEP unsigned entryAt(const unsigned char* at) {
     const KeywordMatcher& m = matcher;
     const uint32_t bytes = fourBytesAt(at);
     const unsigned pair = bytes & 0xFFFF;
@@ -356,52 +298,60 @@ unsigned entryAt(const unsigned char* at, size_t remaining) {
         return best;
     }
     const uint32_t list = m.longLists[listOfHash(hash)];
-    const uint32_t count = listCount(list);
-    if (count == TRIE_COUNT) {
-        return trieEntryAt(at, best);
-    }
     const LongKeyword* candidate = m.longKeywords + (list & 0xFFFF);
-    const LongKeyword* const end = candidate + count;
+    const LongKeyword* const end = candidate + listCount(list);
     const uint64_t first = eightBytesAt(at);
     const uint64_t second = eightBytesAt(at + 8);
-    if (!(list & LONG_TAILS)) {
-        // Every keyword is whole in its head: all are tried, without a branch
-        // on the outcome, which would go either way.
-        for (; candidate != end; ++candidate) {
-            const uint64_t differ = headDiffers(*candidate, first, second);
-            // A keyword that differs reads as all ones, which never wins;
-            // the top bit of differ | -differ is set exactly when differ is
-            // not zero, with no branch for the compiler to make of it.
-            const uint32_t differs = static_cast<uint32_t>((differ | (0 - differ)) >> 63);
-            const unsigned found = candidate->entry | (0u - differs);
-            best = found < best ? found : best;
-        }
-        return best;
-    }
-    for (; candidate != end && candidate->entry < best; ++candidate) {
-        if (headDiffers(*candidate, first, second) != 0) {
-            continue;
-        }
-        if (candidate->length > HEAD_LENGTH &&
-            (candidate->length > remaining ||
-             std::memcmp(at + HEAD_LENGTH, candidate->keyword + HEAD_LENGTH,
-                         candidate->length - static_cast<size_t>(HEAD_LENGTH)) != 0)) {
-            continue;
-        }
-        best = candidate->entry;
-        break;
+    // Every keyword is whole in its head: all are tried, without a branch on
+    // the outcome, which would go either way.
+    for (; candidate != end; ++candidate) {
+        const uint64_t differ = headDiffers(*candidate, first, second);
+        // A keyword that differs reads as all ones, which never wins; the
+        // top bit of differ | -differ is set exactly when differ is not zero,
+        // with no branch for the compiler to make of it.
+        const uint32_t differs = static_cast<uint32_t>((differ | (0 - differ)) >> 63);
+        const unsigned found = candidate->entry | (0u - differs);
+        best = found < best ? found : best;
     }
     return best;
+}
+
+// The search with the automaton's starts (by falling position, the next at
+// the end) taken in: each stop also looks whether the next start is there.
+int scanWithStarts(const unsigned char* bytes, KeywordHits* found, int startCount) {
+    const KeywordHit* const starts = found->starts;
+    int next = startCount - 1;
+    int count = 0;
+    int q = 0;
+    for (;;) {
+        q = static_cast<int>(nextStop(bytes + q) - bytes);
+        if (bytes[q] == 0) {
+            break;
+        }
+        unsigned entry = entryAt(bytes + q);
+        while (next >= 0 && starts[next].at < q) {
+            --next;
+        }
+        if (next >= 0 && starts[next].at == q && starts[next].entry < entry) {
+            entry = starts[next].entry;
+        }
+        if (entry == NO_ENTRY) {
+            ++q;
+            continue;
+        }
+        found->hits[count].at = static_cast<uint16_t>(q);
+        found->hits[count].entry = static_cast<uint16_t>(entry);
+        ++count;
+        q += matcher.keywordLengths[entry];
+    }
+    found->count = count;
+    return q;
 }
 
 } // namespace
 
 void buildKeywordMatcher(const char* const keywords[], const int lengths[], int count) {
     KeywordMatcher& m = matcher;
-    for (int i = 0; i < m.usedPairCount; ++i) {
-        m.pairNodes[m.usedPairs[i]] = 0;
-    }
-    m.usedPairCount = 0;
     for (int i = 0; i < m.usedListCount; ++i) {
         m.longLists[m.usedLists[i]] = 0;
     }
@@ -413,26 +363,25 @@ void buildKeywordMatcher(const char* const keywords[], const int lengths[], int 
     markShortStopsAfter(0);
     std::memset(m.singleByteEntry, 0xFF, sizeof m.singleByteEntry);
     m.emptyKeyword = false;
-    m.trieNodeCount = 1;
+    clearKeywordAutomaton();
     for (int i = 0; i < count; ++i) {
         m.keywordLengths[i] = static_cast<uint16_t>(lengths[i]);
         addKeyword(reinterpret_cast<const unsigned char*>(keywords[i]), lengths[i],
                    static_cast<uint16_t>(i));
     }
     buildLongLists();
-    // Only the keywords of lists left to the trie go into it, so that a table
-    // of long keywords that do not crowd together builds no trie at all.
-    for (int i = 0; i < count; ++i) {
-        const unsigned char* keyword = reinterpret_cast<const unsigned char*>(keywords[i]);
-        if (lengths[i] >= 3 &&
-            listCount(m.longLists[listOfHash(prefixHash(keyword))]) == TRIE_COUNT) {
-            addToTrie(keyword, lengths[i], static_cast<uint16_t>(i));
-        }
-    }
+    buildKeywordAutomaton();
+    m.automatonUsed = keywordAutomatonUsed();
 }
 
 void findKeywordHits(const char* text, int length, KeywordHits* found) {
     const unsigned char* const bytes = reinterpret_cast<const unsigned char*>(text);
+    if (matcher.automatonUsed) {
+        const int end = static_cast<int>(strnlen(text, static_cast<size_t>(length)));
+        found->textLength =
+            scanWithStarts(bytes, found, findAutomatonStarts(bytes, end, found->starts));
+        return;
+    }
     int count = 0;
     int q = 0;
     for (;;) {
@@ -440,7 +389,7 @@ void findKeywordHits(const char* text, int length, KeywordHits* found) {
         if (bytes[q] == 0) {
             break; // everything stops at the first zero byte
         }
-        const unsigned entry = entryAt(bytes + q, static_cast<size_t>(length - q));
+        const unsigned entry = entryAt(bytes + q);
         if (entry == NO_ENTRY) {
             ++q;
             continue;
@@ -459,5 +408,5 @@ bool matcherHasEmptyKeyword() {
 }
 
 size_t keywordMatcherExtraBytes() {
-    return static_cast<size_t>(matcher.trieNodeCount) * sizeof(TrieNode);
+    return keywordAutomatonBytes();
 }

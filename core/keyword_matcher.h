@@ -23,6 +23,7 @@ struct KeywordHits {
     int count;
     int textLength;
     KeywordHit hits[MAX_PIECE_LENGTH];
+    KeywordHit starts[MAX_PIECE_LENGTH]; // the search's own scratch
 };
 
 // Build step: the keywords of entries 0 .. count - 1 (count at most 512),

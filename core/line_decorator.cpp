@@ -58,12 +58,28 @@ void markHits(const char* line) {
 
 // Writes bytes start .. end - 1 of a piece, which end the line: only the
 // last of them can be an LF.
-void writeLineEnd(TextWriter* out, const char* piece, int start, int end) {
+inline void writeLineEnd(TextWriter* out, const char* piece, int start, int end) {
     const bool newline = end > start && piece[end - 1] == '\n';
     const int plainEnd = newline ? end - 1 : end;
     const size_t tail = (newline ? 2 : 0) + (decorationTable.lineBreakTags ? 4 : 0);
     writeShortPair(out, piece + start, static_cast<size_t>(plainEnd - start),
                    newline ? LINE_END : LINE_END + 2, tail);
+}
+
+// The debugger lines for a piece and its hits.
+void reportPiece(const char* piece, const KeywordHits& found) {
+    debugOut("DataNum = %d\n", decorationTable.count);
+    debugOut("StringLen = %d\n", static_cast<int>(std::strlen(piece)));
+    int runStart = 0;
+    for (int i = 0; i < found.count; ++i) {
+        const int at = found.hits[i].at;
+        const DecorationEntry& entry = decorationTable.entries[found.hits[i].entry];
+        debugOut("Hit[%s][%d]\n", entryText(entry), at);
+        if (at > runStart) {
+            reportRun(piece, runStart, at, entry);
+        }
+        runStart = at + entryTags.entries[found.hits[i].entry].keywordLength;
+    }
 }
 
 // Decorates one piece: the text between keywords as it is, each keyword as
@@ -72,20 +88,16 @@ void decoratePiece(TextWriter* out, const char* piece, int pieceLength, int lane
     KeywordHits& found = decorator.found[lane];
     findKeywordHits(piece, pieceLength, &found);
     if (decorator.debugging) {
-        debugOut("DataNum = %d\n", decorationTable.count);
-        debugOut("StringLen = %d\n", static_cast<int>(std::strlen(piece)));
+        reportPiece(piece, found);
     }
+    // Locals, as the writes below may alias any memory.
+    const KeywordHit* const hits = found.hits;
+    const int count = found.count;
+    const int lineLength = found.textLength;
     int runStart = 0;
-    for (int i = 0; i < found.count; ++i) {
-        const int at = found.hits[i].at;
-        const PreparedEntry& prepared = entryTags.entries[found.hits[i].entry];
-        if (decorator.debugging) {
-            const DecorationEntry& table = decorationTable.entries[found.hits[i].entry];
-            debugOut("Hit[%s][%d]\n", entryText(table), at);
-            if (at > runStart) {
-                reportRun(piece, runStart, at, table);
-            }
-        }
+    for (int i = 0; i < count; ++i) {
+        const int at = hits[i].at;
+        const PreparedEntry& prepared = entryTags.entries[hits[i].entry];
         if (prepared.newlineInside) {
             writeShortBytes(out, piece + runStart, static_cast<size_t>(at - runStart));
             writeText(out, prepared.decorated, static_cast<size_t>(prepared.decoratedLength));
@@ -95,8 +107,7 @@ void decoratePiece(TextWriter* out, const char* piece, int pieceLength, int lane
         }
         runStart = at + prepared.keywordLength;
     }
-    const int lineLength = found.textLength;
-    if (found.count == 0) {
+    if (count == 0) {
         // No keyword in the line: copied whole. An empty keyword still sends
         // the line down the scanning path, which writes nothing at all for a
         // line that is empty.

@@ -4,6 +4,7 @@
 // matches nowhere.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 #include <vector>
@@ -218,5 +219,75 @@ TEST(KeywordMatcher, KeywordFamilies) {
         const std::vector<std::string> table = makeFamilies(r, 1 + r.below(seed % 5 == 0 ? 60 : 6));
         ASSERT_TRUE(agrees(table, makeText(r, table, 1 + r.below(MAX_PIECE_LENGTH))))
             << "seed " << seed;
+    }
+}
+
+// Tables that made a walk from each position slow: long keywords that nearly
+// match long runs, sharing their starts or their ends, crowding one filter
+// bucket; the answers must not change with the way they are found.
+TEST(KeywordMatcher, HostileTables) {
+    const std::string run(510, 'a');
+    std::vector<std::string> lastByte;
+    std::vector<std::string> firstByte;
+    for (int i = 0; i < MAX_ENTRIES; ++i) {
+        lastByte.push_back(run + static_cast<char>('b' + i % 20));
+        firstByte.push_back(static_cast<char>('b' + i % 20) + run);
+    }
+    std::string runs(MAX_PIECE_LENGTH, 'a');
+    runs[600] = 'c';
+    runs[1200] = 'b';
+    runs[1300] = 'q';
+    EXPECT_TRUE(agrees(lastByte, runs));
+    EXPECT_TRUE(agrees(firstByte, runs));
+    EXPECT_TRUE(agrees({run + 'b', "a"}, runs));
+    EXPECT_TRUE(agrees({"a", run + 'b'}, runs));
+    EXPECT_TRUE(agrees({run + 'q', run.substr(0, 300), "aa"}, runs));
+
+    Random r(7);
+    std::vector<std::string> crowded;
+    for (int i = 0; i < MAX_ENTRIES; ++i) {
+        std::string keyword = "aaa";
+        for (size_t k = r.below(14); k > 0; --k) {
+            keyword += r.chance(85) ? 'a' : 'b';
+        }
+        crowded.push_back(keyword);
+    }
+    std::string ab;
+    while (ab.size() < MAX_PIECE_LENGTH) {
+        ab += r.chance(85) ? 'a' : 'b';
+    }
+    EXPECT_TRUE(agrees(crowded, ab));
+}
+
+// Keywords over two letters, many of them suffixes, prefixes and middles of
+// one another, the long ones past any list: every failure path is taken.
+TEST(KeywordMatcher, OverlappingKeywordsOfTwoLetters) {
+    for (uint64_t seed = 1; seed < 300; ++seed) {
+        Random r(seed);
+        std::vector<std::string> table;
+        const size_t count = 1 + r.below(seed % 3 == 0 ? MAX_ENTRIES : 40);
+        for (size_t i = 0; i < count; ++i) {
+            std::string keyword;
+            if (i > 0 && r.chance(40)) {
+                // Part of an earlier keyword, or one with bytes added around.
+                const std::string& base = table[r.below(i)];
+                const size_t from = r.below(base.size() + 1);
+                keyword = base.substr(from, r.below(base.size() - from + 1));
+                if (r.chance(50)) {
+                    keyword = (r.chance(50) ? "a" : "b") + keyword + (r.chance(50) ? "a" : "b");
+                }
+            } else {
+                for (size_t k = 1 + r.below(r.chance(30) ? 60 : 6); k > 0; --k) {
+                    keyword += r.chance(70) ? 'a' : 'b';
+                }
+            }
+            table.push_back(keyword);
+        }
+        std::string text;
+        while (text.size() < 1 + r.below(MAX_PIECE_LENGTH)) {
+            text += r.chance(30) ? table[r.below(table.size())] : std::string(1, "ab"[r.below(2)]);
+        }
+        text.resize(std::min<size_t>(text.size(), MAX_PIECE_LENGTH));
+        ASSERT_TRUE(agrees(table, text)) << "seed " << seed;
     }
 }
