@@ -34,11 +34,9 @@
 #include <cstring>
 
 #include "core/decoration_table.h"
-#include "core/keyword_matcher.h"
 
 namespace {
 
-constexpr uint16_t NO_ENTRY = 0xFFFF;
 // The root and at most one state per keyword byte.
 constexpr int MAX_STATES = 1 + MAX_ENTRIES * MAX_KEYWORD_LENGTH;
 // A state's children: the first's number above CHILD_COUNT_BITS, the count

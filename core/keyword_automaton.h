@@ -7,7 +7,13 @@
 #include <cstddef>
 #include <cstdint>
 
-struct KeywordHit;
+// No entry: above every entry's index.
+constexpr unsigned NO_ENTRY = 0xFFFF;
+
+struct KeywordHit {
+    uint16_t at;    // where the keyword starts
+    uint16_t entry; // the entry that wins there
+};
 
 // Build step, in three calls: clear, add each keyword (at least one byte, no
 // zero byte, in rising entry order), build. The keywords must stay in place

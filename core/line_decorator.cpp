@@ -25,7 +25,7 @@ struct Decorator {
     bool debugging; // diagnostics are sent only while somebody reads them
     const char* keywords[MAX_ENTRIES];
     int keywordLengths[MAX_ENTRIES];
-    KeywordHits found[PIPELINE_LANES]; // each lane's last search
+    KeywordHit starts[PIPELINE_LANES][MAX_PIECE_LENGTH]; // each lane's search scratch
     TextReader input;
     TextWriter output;
     TextRegionReader regions;
@@ -66,52 +66,41 @@ inline void writeLineEnd(TextWriter* out, const char* piece, int start, int end)
                    newline ? LINE_END : LINE_END + 2, tail);
 }
 
-// The debugger lines for a piece and its hits.
-void reportPiece(const char* piece, const KeywordHits& found) {
-    debugOut("DataNum = %d\n", decorationTable.count);
-    debugOut("StringLen = %d\n", static_cast<int>(std::strlen(piece)));
-    int runStart = 0;
-    for (int i = 0; i < found.count; ++i) {
-        const int at = found.hits[i].at;
-        const DecorationEntry& entry = decorationTable.entries[found.hits[i].entry];
-        debugOut("Hit[%s][%d]\n", entryText(entry), at);
-        if (at > runStart) {
-            reportRun(piece, runStart, at, entry);
-        }
-        runStart = at + entryTags.entries[found.hits[i].entry].keywordLength;
-    }
-}
-
 // Decorates one piece: the text between keywords as it is, each keyword as
 // its entry's decorated text.
 void decoratePiece(TextWriter* out, const char* piece, int pieceLength, int lane) {
-    KeywordHits& found = decorator.found[lane];
-    findKeywordHits(piece, pieceLength, &found);
-    if (decorator.debugging) {
-        reportPiece(piece, found);
+    const bool debugging = decorator.debugging;
+    if (debugging) {
+        debugOut("DataNum = %d\n", decorationTable.count);
+        debugOut("StringLen = %d\n", static_cast<int>(std::strlen(piece)));
     }
-    // Locals, as the writes below may alias any memory.
-    const KeywordHit* const hits = found.hits;
-    const int count = found.count;
-    const int lineLength = found.textLength;
     int runStart = 0;
-    for (int i = 0; i < count; ++i) {
-        const int at = hits[i].at;
-        const PreparedEntry& prepared = entryTags.entries[hits[i].entry];
-        if (prepared.newlineInside) {
-            writeShortBytes(out, piece + runStart, static_cast<size_t>(at - runStart));
-            writeText(out, prepared.decorated, static_cast<size_t>(prepared.decoratedLength));
-        } else {
-            writeShortPair(out, piece + runStart, static_cast<size_t>(at - runStart),
-                           prepared.decorated, static_cast<size_t>(prepared.decoratedLength));
-        }
-        runStart = at + prepared.keywordLength;
-    }
-    if (count == 0) {
+    bool matched = false;
+    const int lineLength =
+        searchKeywords(piece, pieceLength, decorator.starts[lane], [&](int at, unsigned entry) {
+            const PreparedEntry& prepared = entryTags.entries[entry];
+            if (debugging) {
+                const DecorationEntry& table = decorationTable.entries[entry];
+                debugOut("Hit[%s][%d]\n", entryText(table), at);
+                if (at > runStart) {
+                    reportRun(piece, runStart, at, table);
+                }
+            }
+            if (prepared.newlineInside) {
+                writeShortBytes(out, piece + runStart, static_cast<size_t>(at - runStart));
+                writeText(out, prepared.decorated, static_cast<size_t>(prepared.decoratedLength));
+            } else {
+                writeShortPair(out, piece + runStart, static_cast<size_t>(at - runStart),
+                               prepared.decorated, static_cast<size_t>(prepared.decoratedLength));
+            }
+            matched = true;
+            runStart = at + prepared.keywordLength;
+        });
+    if (!matched) {
         // No keyword in the line: copied whole. An empty keyword still sends
         // the line down the scanning path, which writes nothing at all for a
         // line that is empty.
-        if (lineLength > 0 || !matcherHasEmptyKeyword()) {
+        if (lineLength > 0 || !keywordMatcher.emptyKeyword) {
             writeLineEnd(out, piece, 0, lineLength);
         }
     } else if (runStart < lineLength) {
