@@ -56,6 +56,11 @@ struct KeywordAutomaton {
     uint32_t fail[MAX_STATES];
     uint16_t lowest[MAX_STATES]; // lowest entry that starts where this state begins
     unsigned char label[MAX_STATES];
+
+    // The build's scratch: the keywords by their reversals, and each one's
+    // state at the depth being numbered.
+    int order[MAX_ENTRIES];
+    uint32_t at[MAX_ENTRIES];
 };
 
 // Large; built once per conversion, then only read.
@@ -109,8 +114,8 @@ uint32_t childOf(uint32_t state, unsigned char c) {
 // their reversals, meet each parent's children together and by rising byte.
 void buildTrie() {
     KeywordAutomaton& a = automaton;
-    static int order[MAX_ENTRIES];
-    static uint32_t at[MAX_ENTRIES]; // each keyword's state at the current depth
+    int* const order = a.order;
+    uint32_t* const at = a.at;
     int longest = 0;
     for (int k = 0; k < a.keywordCount; ++k) {
         order[k] = k;

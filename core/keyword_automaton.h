@@ -16,8 +16,8 @@ struct KeywordHit {
 };
 
 // Build step, in three calls: clear, add each keyword (at least one byte, no
-// zero byte, in rising entry order), build. The keywords must stay in place
-// until the next build.
+// zero byte; where two are the same, the lower entry is kept), build. The keywords must stay in
+// place until the next build.
 void clearKeywordAutomaton();
 void addAutomatonKeyword(const unsigned char* keyword, int length, uint16_t entry);
 void buildKeywordAutomaton();

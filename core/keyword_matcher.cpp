@@ -46,11 +46,11 @@ void addLongKeyword(const unsigned char* keyword, int length, uint16_t entry) {
 // then places each keyword after those of the lists before its own. The
 // keywords of a crowded list go to the automaton instead.
 void buildLongLists() {
-    static LongKeyword sorted[MAX_ENTRIES];
-    static uint16_t listOf[MAX_ENTRIES];
-    static uint16_t sizes[1 << LIST_HASH_BITS];  // keywords in each list
-    static uint16_t filled[1 << LIST_HASH_BITS]; // of them placed so far
     KeywordMatcher& m = matcher;
+    LongKeyword* const sorted = m.sortedKeywords;
+    uint16_t* const listOf = m.listOfKeyword;
+    uint16_t* const sizes = m.listSizes;
+    uint16_t* const filled = m.listFilled;
     for (int i = 0; i < m.longKeywordCount; ++i) {
         const uint16_t list =
             static_cast<uint16_t>(listOfHash(prefixHash(m.longKeywords[i].keyword)));

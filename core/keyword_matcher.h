@@ -98,6 +98,12 @@ struct KeywordMatcher {
     uint32_t longLists[1 << LIST_HASH_BITS];
     uint16_t usedLists[MAX_ENTRIES]; // the longLists set, for clearing
     int usedListCount;
+
+    // The build's scratch for grouping the lists.
+    LongKeyword sortedKeywords[MAX_ENTRIES];
+    uint16_t listOfKeyword[MAX_ENTRIES];
+    uint16_t listSizes[1 << LIST_HASH_BITS];  // keywords in each list, 0 between builds
+    uint16_t listFilled[1 << LIST_HASH_BITS]; // of them placed so far
 };
 
 // Built once per conversion, then only read (by both lanes at once).
