@@ -5,7 +5,13 @@
 // error/errors/errno), so the converter meets the cases that decide which
 // entry wins at a position.
 //
-//   tintmark_corpus [--seed N] [--size SIZE] [--text FILE] [--table COUNT FILE]...
+//   tintmark_corpus [--japanese] [--seed N] [--size SIZE] [--text FILE]
+//                   [--table COUNT FILE]...
+//
+// --japanese makes Japanese keywords and text dominate: nearly every token
+// is Japanese, with lead bytes 0x82 (hiragana), 0x83 (katakana) and
+// 0x88-0x9F (kanji) only, so that a filter on pairs of bytes meets the same
+// few first bytes everywhere; the tables hold Japanese keywords only.
 //
 // SIZE is bytes, or a number with K, M or G (binary units). A table of COUNT
 // entries (at most 512) holds the COUNT most frequent keywords of the text,
@@ -29,6 +35,9 @@ constexpr int MAX_ENTRIES = 512;
 constexpr int CORE_ENTRIES = 50;
 constexpr int MIN_LINE = 20; // bytes, CR LF included
 constexpr int MAX_LINE = 200;
+
+// Set by --japanese.
+bool japaneseOnly = false;
 
 // Share of text tokens that are keywords: about three per line.
 constexpr unsigned KEYWORD_PERCENT = 17;
@@ -224,7 +233,7 @@ void appendKatakana(std::string& out, Random& random) {
 // A JIS level 1 or 2 kanji: lead 0x88-0x9F or 0xE0-0xEA, trail 0x40-0xFC
 // without 0x7F, avoiding the unassigned cells around level 1's end.
 void appendKanji(std::string& out, Random& random) {
-    int lead = random.between(0x88, 0x9F + (0xEA - 0xE0 + 1));
+    int lead = random.between(0x88, japaneseOnly ? 0x9F : 0x9F + (0xEA - 0xE0 + 1));
     if (lead > 0x9F) {
         lead += 0xE0 - 0xA0;
     }
@@ -244,6 +253,16 @@ void appendKanji(std::string& out, Random& random) {
 std::vector<std::string> makeKeywords(Random& random) {
     std::vector<std::string> keywords(CORE_KEYWORDS, CORE_KEYWORDS + CORE_ENTRIES);
     keywords.insert(keywords.end(), MORE_KEYWORDS, MORE_KEYWORDS + countOf(MORE_KEYWORDS));
+    if (japaneseOnly) {
+        // Only the keywords that open with a Japanese character.
+        std::vector<std::string> kept;
+        for (const std::string& keyword : keywords) {
+            if (static_cast<unsigned char>(keyword[0]) >= 0x80) {
+                kept.push_back(keyword);
+            }
+        }
+        keywords = kept;
+    }
     std::set<std::string> seen(keywords.begin(), keywords.end());
     auto add = [&](std::string keyword) {
         if (keywords.size() < MAX_ENTRIES && seen.insert(keyword).second) {
@@ -252,7 +271,7 @@ std::vector<std::string> makeKeywords(Random& random) {
     };
     static const char CONSONANTS[] = "bcdfghklmnprstvz";
     static const char VOWELS[] = "aeiou";
-    bool japanese = false;
+    bool japanese = japaneseOnly;
     while (keywords.size() < MAX_ENTRIES) {
         std::string stem;
         if (japanese) {
@@ -284,7 +303,13 @@ std::vector<std::string> makeKeywords(Random& random) {
                 add(upper + "Mode");
             }
         }
-        japanese = !japanese;
+        if (japaneseOnly) {
+            std::string single; // one kanji: a keyword of one pair of bytes
+            appendKanji(single, random);
+            add(single);
+        } else {
+            japanese = !japanese;
+        }
     }
     // Frequency follows position in the list: mix each tier so families
     // are not ranked side by side.
@@ -331,7 +356,8 @@ void appendLine(std::string& out, int length, const std::vector<std::string>& ke
     }
     const size_t content = static_cast<size_t>(length - 2);
     const size_t start = out.size();
-    const unsigned japanesePercent = std::array<unsigned, 3>{5, 50, 90}[random.below(3)];
+    const unsigned japanesePercent =
+        japaneseOnly ? 97 : std::array<unsigned, 3>{5, 50, 90}[random.below(3)];
     std::string token;
     for (;;) {
         token.clear();
@@ -363,7 +389,8 @@ void appendLine(std::string& out, int length, const std::vector<std::string>& ke
                 }
                 break;
             default:
-                token = PUNCTUATION[random.below(countOf(PUNCTUATION))];
+                token = japaneseOnly ? HIRAGANA_RUNS[random.below(countOf(HIRAGANA_RUNS))]
+                                     : PUNCTUATION[random.below(countOf(PUNCTUATION))];
                 break;
             }
         }
@@ -516,9 +543,10 @@ bool parseSize(const char* text, uint64_t* size) {
 }
 
 int usage() {
-    std::fprintf(stderr, "usage: tintmark_corpus [--seed N] [--size SIZE] [--text FILE] "
-                         "[--table COUNT FILE]...\n"
-                         "  SIZE in bytes, or with K, M or G; COUNT from 1 to 512\n");
+    std::fprintf(stderr,
+                 "usage: tintmark_corpus [--japanese] [--seed N] [--size SIZE] [--text FILE] "
+                 "[--table COUNT FILE]...\n"
+                 "  SIZE in bytes, or with K, M or G; COUNT from 1 to 512\n");
     return 2;
 }
 
@@ -532,7 +560,9 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const std::string option = argv[i];
         const bool hasValue = i + 1 < argc;
-        if (option == "--seed" && hasValue) {
+        if (option == "--japanese") {
+            japaneseOnly = true;
+        } else if (option == "--seed" && hasValue) {
             char* end;
             seed = std::strtoull(argv[++i], &end, 10);
             if (*end != '\0') {

@@ -2,8 +2,13 @@
 # Times the converter against the plain line algorithm (the reference
 # converter) and against a plain block copy of the same input, on a seeded
 # corpus with tables of 50 and 512 entries, and checks the figures against
-# the converter's targets. Also measures the converter's peak memory, and its
-# time on a much larger input to show time grows linearly with size.
+# the converter's targets. A second corpus of the same size, where Japanese
+# keywords and text dominate (tintmark_corpus --japanese), is converted with
+# its own tables of 50 and 512 entries; for both, the CPU time per byte of
+# output with 512 entries is checked against that with 50. Also measures the
+# converter's peak memory, and its time on a much larger input to show time
+# grows linearly with size. bench/run_hostile.sh times tables chosen to make
+# matching slow.
 #
 #   bench/run_bench.sh [--size SIZE] [--big-size SIZE] [--reps N] [--ref-reps N]
 #                      [--big-reps N] [--seed N] [--cpu] [--fresh] [--keep]
@@ -157,7 +162,7 @@ check() {
 }
 
 # --- corpus and tables -----------------------------------------------------
-mkdir "$scratch/t50" "$scratch/t512"
+mkdir "$scratch/t50" "$scratch/t512" "$scratch/j50" "$scratch/j512"
 progress "generating a $size corpus and the tables of 50 and 512 entries"
 corpus_note=$("$corpus_tool" --seed "$seed" --size "$size" --text "$scratch/corpus.txt" \
   --table 50 "$scratch/t50/TintMark.dat" --table 512 "$scratch/t512/TintMark.dat" 2>&1) ||
@@ -166,6 +171,13 @@ bytes=$(stat -c %s "$scratch/corpus.txt")
 lines=$(sed -n 's/.*bytes, \([0-9]*\) lines.*/\1/p' <<<"$corpus_note")
 per_line=$(sed -n 's/.*lines, \([0-9.]*\) keywords.*/\1/p' <<<"$corpus_note")
 mib=$(awk -v b="$bytes" 'BEGIN { printf "%g", b / 1048576 }')
+progress "generating the Japanese $size corpus and its tables"
+japanese_note=$("$corpus_tool" --japanese --seed "$seed" --size "$size" \
+  --text "$scratch/j50/corpus.txt" --table 50 "$scratch/j50/TintMark.dat" \
+  --table 512 "$scratch/j512/TintMark.dat" 2>&1) || die "$japanese_note"
+ln "$scratch/j50/corpus.txt" "$scratch/j512/corpus.txt" 2>/dev/null ||
+  cp "$scratch/j50/corpus.txt" "$scratch/j512/corpus.txt"
+japanese_bytes=$(stat -c %s "$scratch/j50/corpus.txt")
 # The converter reads TintMark.dat from its current directory and writes
 # corpus.html beside its input: one directory per table, the input linked in.
 for t in 50 512; do
@@ -191,6 +203,15 @@ for ((i = 0; i < reps; i++)); do
   timed conv50 "$scratch/t50" "$converter" corpus.txt
   if ((fresh)); then rm -f "$scratch/t512/corpus.html"; fi
   timed conv512 "$scratch/t512" "$converter" corpus.txt
+  for t in 50 512; do
+    if ((fresh)); then rm -f "$scratch/j$t/corpus.html"; fi
+    timed "jconv$t" "$scratch/j$t" "$converter" corpus.txt
+  done
+done
+declare -A japanese_out
+for t in 50 512; do
+  japanese_out[$t]=$(stat -c %s "$scratch/j$t/corpus.html")
+  rm -f "$scratch/j$t/corpus.html"
 done
 
 declare -A same out_bytes
@@ -243,8 +264,17 @@ for name in "${!cpu[@]}"; do
 done
 if ((use_cpu)); then basis=CPU other=wall; else basis=wall-clock other=CPU; fi
 rate() { awk -v b="$1" -v s="$2" 'BEGIN { printf "%.0f", b / 1048576 / s }'; }
-row() { # LABEL NAME BYTES
-  printf '  %-34s %8.3f %8.3f %8s\n' "$1" "${W[$2]}" "${C[$2]}" "$(rate "$3" "${B[$2]}")"
+row() { # LABEL NAME BYTES [OUTPUT_BYTES]
+  local per_out=""
+  if [[ -n ${4:-} ]]; then
+    per_out=$(awk -v c="${C[$2]}" -v o="$4" 'BEGIN { printf "%.2f", c * 1e9 / o }')
+  fi
+  printf '  %-34s %8.3f %8.3f %8s %10s\n' "$1" "${W[$2]}" "${C[$2]}" "$(rate "$3" "${B[$2]}")" \
+    "$per_out"
+}
+# CPU time per output byte with 512 entries over that with 50.
+per_output_ratio() { # NAME512 OUT512 NAME50 OUT50
+  awk -v a="${C[$1]}" -v ao="$2" -v b="${C[$3]}" -v bo="$4" 'BEGIN { printf "%.2f", (a / ao) / (b / bo) }'
 }
 # check_ratio NAME NUMERATOR DENOMINATOR OP LIMIT: a ratio of two timings.
 check_ratio() {
@@ -256,14 +286,17 @@ echo "TintMark conversion benchmark"
 echo "  corpus: $mib MiB ($bytes bytes, $lines lines, $per_line keywords a line, seed $seed);" \
   "tables of 50 and 512 entries, <BR> on"
 echo "  output: $(ratio "${out_bytes[50]}" "$bytes")x the input's size with 50 entries," \
-  "$(ratio "${out_bytes[512]}" "$bytes")x with 512"
+  "$(ratio "${out_bytes[512]}" "$bytes")x with 512; Japanese corpus:" \
+  "$(ratio "${japanese_out[50]}" "$japanese_bytes")x and $(ratio "${japanese_out[512]}" "$japanese_bytes")x"
 echo "  medians of $reps runs (converter, copy) and of $ref_reps run(s) of the slow reference;" \
   "checks on $basis time; outputs $( ((fresh)) && echo "removed before each run" || echo "written over")"
 echo
-printf '  %-34s %8s %8s %8s\n' "" "wall s" "CPU s" "MiB/s"
+printf '  %-34s %8s %8s %8s %10s\n' "" "wall s" "CPU s" "MiB/s" "CPU ns/out"
 row "block copy" copy "$bytes"
-row "converter, 50 entries" conv50 "$bytes"
-row "converter, 512 entries" conv512 "$bytes"
+row "converter, 50 entries" conv50 "$bytes" "${out_bytes[50]}"
+row "converter, 512 entries" conv512 "$bytes" "${out_bytes[512]}"
+row "converter, Japanese, 50 entries" jconv50 "$japanese_bytes" "${japanese_out[50]}"
+row "converter, Japanese, 512 entries" jconv512 "$japanese_bytes" "${japanese_out[512]}"
 row "reference, 50 entries" ref50 "$bytes"
 row "reference, 512 entries" ref512 "$bytes"
 if [[ $big_size != 0 ]]; then
@@ -276,6 +309,10 @@ check_ratio "reference / converter, 512 entries" ref512 conv512 ">=" 50
 check_ratio "converter / copy, 50 entries" conv50 copy "<=" 4
 check_ratio "converter / copy, 512 entries" conv512 copy "<=" 4
 check_ratio "converter 512 / 50 entries" conv512 conv50 "<=" 1.3
+check "CPU per output byte, 512 / 50 entries" \
+  "$(per_output_ratio conv512 "${out_bytes[512]}" conv50 "${out_bytes[50]}")" "<=" 1.10 x
+check "the same, Japanese corpus" \
+  "$(per_output_ratio jconv512 "${japanese_out[512]}" jconv50 "${japanese_out[50]}")" "<=" 1.10 x
 check "peak memory, $mib MiB, 50 entries" "${rss[50]}" "<" 8192 " KiB"
 check "peak memory, $mib MiB, 512 entries" "${rss[512]}" "<" 8192 " KiB"
 if [[ $big_size != 0 ]]; then

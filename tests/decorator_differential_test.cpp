@@ -641,4 +641,40 @@ TEST_F(LineDecoratorDifferential, UnevenRegions) {
     ASSERT_TRUE(agree(c.input, 3, MIN_REGION));
 }
 
+// Tables that made matching slow before it was linear in the text: long
+// keywords that nearly match long lines, sharing their starts or their ends,
+// one that must wait for a long one before it can win, and many crowding one
+// filter bucket; lines longer than a piece and regions of a few pages.
+TEST_F(LineDecoratorDifferential, HostileTables) {
+    const std::string run(510, 'a');
+    std::vector<std::vector<std::string>> tables(5);
+    Random r(9000000);
+    for (int i = 0; i < MAX_ENTRIES; ++i) {
+        tables[0].push_back(run + static_cast<char>('b' + i % 20));
+        tables[1].push_back(static_cast<char>('b' + i % 20) + run);
+        std::string crowded = "aaa";
+        for (size_t k = r.below(14); k > 0; --k) {
+            crowded += r.chance(85) ? 'a' : 'b';
+        }
+        tables[4].push_back(crowded);
+    }
+    tables[2] = {run + 'b', "a", "aab"};
+    tables[3] = {run.substr(0, 100) + 'c', run.substr(0, 40), "ab", run + 'c'};
+    uint64_t seed = 9000001;
+    for (const std::vector<std::string>& keywords : tables) {
+        Case c;
+        for (const std::string& keyword : keywords) {
+            c.table.push_back(Entry{keyword, r.chance(50) ? "FF0000" : "", 0, 0});
+        }
+        c.breaks = true;
+        while (c.input.size() < 3 * MIN_REGION) {
+            // Runs longer than a piece, broken now and then by another byte.
+            c.input += std::string(100 + r.below(3000), 'a');
+            c.input += "bcq\n\0"[r.below(5)]; // a zero byte ends what matches
+        }
+        load(c);
+        ASSERT_TRUE(agree(c.input, seed++));
+    }
+}
+
 } // namespace

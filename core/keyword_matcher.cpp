@@ -1,0 +1,164 @@
+// The matcher's build step: the stop tables, the pair entries, the lists and
+// the automaton from the table's keywords (see keyword_matcher.h).
+#include "core/keyword_matcher.h"
+
+#include <cstring>
+
+KeywordMatcher keywordMatcher;
+
+namespace {
+
+KeywordMatcher& matcher = keywordMatcher;
+
+unsigned pairAt(const unsigned char* at) {
+    return static_cast<unsigned>(at[0]) | static_cast<unsigned>(at[1]) << 8;
+}
+
+unsigned prefixHash(const unsigned char* at) {
+    return hashOfThree(static_cast<uint32_t>(at[0]) | static_cast<uint32_t>(at[1]) << 8 |
+                       static_cast<uint32_t>(at[2]) << 16);
+}
+
+// ---------------------------------------------------------------------------
+// Build step.
+
+void markShortStopsAfter(unsigned char first) {
+    for (unsigned second = 0; second < 256; ++second) {
+        matcher.shortStops[first | second << 8] = 1;
+    }
+}
+
+void addLongKeyword(const unsigned char* keyword, int length, uint16_t entry) {
+    LongKeyword& added = matcher.longKeywords[matcher.longKeywordCount++];
+    unsigned char head[HEAD_LENGTH] = {};
+    unsigned char mask[HEAD_LENGTH] = {};
+    const int inHead = length < HEAD_LENGTH ? length : HEAD_LENGTH;
+    std::memcpy(head, keyword, static_cast<size_t>(inHead));
+    std::memset(mask, 0xFF, static_cast<size_t>(inHead));
+    std::memcpy(added.head, head, sizeof head);
+    std::memcpy(added.mask, mask, sizeof mask);
+    added.keyword = keyword;
+    added.entry = entry;
+    added.length = static_cast<uint16_t>(length);
+}
+
+// Groups longKeywords by list, keeping table order within each: counts,
+// then places each keyword after those of the lists before its own. The
+// keywords of a crowded list go to the automaton instead.
+void buildLongLists() {
+    KeywordMatcher& m = matcher;
+    LongKeyword* const sorted = m.sortedKeywords;
+    uint16_t* const listOf = m.listOfKeyword;
+    uint16_t* const sizes = m.listSizes;
+    uint16_t* const filled = m.listFilled;
+    for (int i = 0; i < m.longKeywordCount; ++i) {
+        const uint16_t list =
+            static_cast<uint16_t>(listOfHash(prefixHash(m.longKeywords[i].keyword)));
+        listOf[i] = list;
+        if (sizes[list] == 0) {
+            m.usedLists[m.usedListCount++] = list;
+            filled[list] = 0;
+        }
+        ++sizes[list];
+    }
+    uint32_t next = 0;
+    for (int i = 0; i < m.usedListCount; ++i) {
+        const uint16_t list = m.usedLists[i];
+        const uint32_t count = sizes[list];
+        if (count <= LONG_LIST_LIMIT) {
+            m.longLists[list] = next | count << 16;
+            next += count;
+        }
+    }
+    int kept = 0;
+    for (int i = 0; i < m.longKeywordCount; ++i) {
+        const uint16_t list = listOf[i];
+        const LongKeyword& keyword = m.longKeywords[i];
+        if (sizes[list] > LONG_LIST_LIMIT) {
+            addAutomatonKeyword(keyword.keyword, keyword.length, keyword.entry);
+        } else {
+            sorted[(m.longLists[list] & 0xFFFF) + filled[list]++] = keyword;
+            ++kept;
+        }
+    }
+    for (int i = 0; i < m.usedListCount; ++i) {
+        sizes[m.usedLists[i]] = 0;
+    }
+    m.longKeywordCount = kept;
+    std::memcpy(m.longKeywords, sorted, sizeof(LongKeyword) * static_cast<size_t>(kept));
+}
+
+void addKeyword(const unsigned char* keyword, int length, uint16_t entry) {
+    KeywordMatcher& m = matcher;
+    if (length == 0) {
+        m.emptyKeyword = true; // occurs in every line, matches nowhere
+        return;
+    }
+    if (length == 1) {
+        if (m.singleByteEntry[keyword[0]] == NO_ENTRY) {
+            m.singleByteEntry[keyword[0]] = entry;
+            markShortStopsAfter(keyword[0]);
+            for (unsigned second = 0; second < 256; ++second) {
+                uint16_t& lowest = m.pairEntry[keyword[0] | second << 8];
+                if (lowest > entry) {
+                    lowest = entry;
+                }
+            }
+        }
+        return;
+    }
+    const unsigned pair = pairAt(keyword);
+    if (length == 2) {
+        m.shortStops[pair] = 1;
+        if (m.pairEntry[pair] > entry) {
+            m.pairEntry[pair] = entry;
+        }
+    } else {
+        m.longStops[prefixHash(keyword)] = 1;
+        if (length <= HEAD_LENGTH) {
+            addLongKeyword(keyword, length, entry);
+        } else {
+            addAutomatonKeyword(keyword, length, entry);
+        }
+    }
+}
+
+} // namespace
+
+void buildKeywordMatcher(const char* const keywords[], const int lengths[], int count) {
+    KeywordMatcher& m = matcher;
+    for (int i = 0; i < m.usedListCount; ++i) {
+        m.longLists[m.usedLists[i]] = 0;
+    }
+    m.usedListCount = 0;
+    m.longKeywordCount = 0;
+    std::memset(m.pairEntry, 0xFF, sizeof m.pairEntry);
+    std::memset(m.shortStops, 0, sizeof m.shortStops);
+    std::memset(m.longStops, 0, sizeof m.longStops);
+    markShortStopsAfter(0);
+    std::memset(m.singleByteEntry, 0xFF, sizeof m.singleByteEntry);
+    m.emptyKeyword = false;
+    clearKeywordAutomaton();
+    for (int i = 0; i < count; ++i) {
+        m.keywordLengths[i] = static_cast<uint16_t>(lengths[i]);
+        addKeyword(reinterpret_cast<const unsigned char*>(keywords[i]), lengths[i],
+                   static_cast<uint16_t>(i));
+    }
+    buildLongLists();
+    buildKeywordAutomaton();
+    m.automatonUsed = keywordAutomatonUsed();
+}
+
+void findKeywordHits(const char* text, int length, KeywordHits* found) {
+    int count = 0;
+    found->textLength = searchKeywords(text, length, found->starts, [&](int at, unsigned entry) {
+        found->hits[count].at = static_cast<uint16_t>(at);
+        found->hits[count].entry = static_cast<uint16_t>(entry);
+        ++count;
+    });
+    found->count = count;
+}
+
+size_t keywordMatcherExtraBytes() {
+    return keywordAutomatonBytes();
+}

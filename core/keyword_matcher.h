@@ -1,0 +1,265 @@
+// Keyword matching: which entry wins at each position of a piece of text.
+// The build step (keyword_matcher.cpp) fills one plain structure from the
+// table; the search step, here so that a caller's loop takes it in whole,
+// only reads it.
+//
+//   build(keywords):
+//     for each keyword k, lowest entry first:
+//       empty        -> noted, matches nowhere
+//       1 or 2 bytes -> pairEntry[every pair k can start] lowered to k's entry;
+//                       shortStops[those pairs] set
+//       3 to 16      -> longStops[hash of its first 3 bytes] set; appended to
+//                       the list of that hash's top bits
+//       longer       -> longStops set likewise; into the automaton
+//     lists of more than LONG_LIST_LIMIT keywords go into the automaton
+//   search(text):
+//     if the automaton holds keywords:
+//       starts = for each position, the lowest of its entries starting there
+//     p = 0
+//     loop:
+//       p = next position whose pair or 3-byte hash is a stop   (prefilter)
+//       if text[p] == 0: return                                 (text ends)
+//       e = lowest of pairEntry[pair at p], the list's keywords that match
+//           at p, and starts[p]
+//       if e: hit (p, e); p += length of e's keyword  else: p += 1
+//
+// Contracts:
+// - The text is zero-terminated and no keyword holds a zero byte, so no
+//   match runs past the terminator, and the zero byte is itself a stop: the
+//   scan needs no other bound.
+// - Reads run at most MATCHER_READ_PAST bytes past the terminator: a stop
+//   test loads four bytes, a list test sixteen.
+// - The stop tables never report a false negative: every position where a
+//   keyword starts is a stop. A stop with no match costs a wasted look only.
+// - At one position the lowest entry wins, whatever the keywords' lengths.
+// - Time is linear in the text whatever the table: a stop costs at most a
+//   pair lookup, LONG_LIST_LIMIT comparisons of sixteen bytes and a look at
+//   the automaton's starts, and the automaton reads each byte a bounded
+//   number of times (amortised).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+#include "core/decoration_table.h"
+#include "core/keyword_automaton.h"
+
+// The longest text searched at once (a read takes at most this many bytes).
+constexpr int MAX_PIECE_LENGTH = 2047;
+// Bytes past a text's terminator that a search may read: the caller's buffer
+// must hold them (their values do not matter).
+constexpr int MATCHER_READ_PAST = 16;
+
+// Where the scan must stop and look, as two tables of bytes (a byte, not a
+// bit, keeps the test to one load each), both read at every position without
+// a branch: stops must be few and mostly real, because each one costs a
+// mispredicted branch.
+// - shortStops, by the pair of bytes at the position: a keyword of one or two
+//   bytes begins there, or the first byte is zero, which ends the text;
+// - longStops, by a hash of the three bytes at the position: a longer keyword
+//   may begin there.
+constexpr int PREFIX_HASH_BITS = 16;
+
+// Keywords of three to HEAD_LENGTH bytes in lists by the top bits of the hash
+// of their first three bytes (a small table stays in the nearest cache), each
+// list in table order and each keyword held as its first 16 bytes and a mask,
+// so that all are checked with a few independent loads. Longer keywords, and
+// the keywords of a list longer than LONG_LIST_LIMIT (keywords sharing a
+// stretch, say), are left to the automaton, whose cost does not grow with
+// the keywords' lengths or numbers.
+constexpr int HEAD_LENGTH = 16;
+constexpr int LIST_HASH_BITS = 12;
+constexpr int LONG_LIST_LIMIT = 8;
+
+struct LongKeyword {
+    uint64_t head[2]; // the first HEAD_LENGTH bytes, zero past the keyword
+    uint64_t mask[2]; // all ones over the keyword's bytes
+    const unsigned char* keyword;
+    uint16_t entry;
+    uint16_t length;
+};
+
+struct KeywordMatcher {
+    // Pairs of bytes are numbered first byte + 256 * second byte.
+    unsigned char shortStops[65536];
+    unsigned char longStops[1 << PREFIX_HASH_BITS];
+    // The lowest entry whose keyword of one or two bytes matches at a pair.
+    uint16_t pairEntry[65536];
+    uint16_t singleByteEntry[256];        // lowest entry whose keyword is this byte
+    bool emptyKeyword;                    // occurs in every line, matches nowhere
+    bool automatonUsed;                   // some keyword went to the automaton
+    uint16_t keywordLengths[MAX_ENTRIES]; // by entry
+
+    LongKeyword longKeywords[MAX_ENTRIES];
+    int longKeywordCount;
+    // A list: first LongKeyword in the low 16 bits, count in the next 8
+    // bits; 0 for none.
+    uint32_t longLists[1 << LIST_HASH_BITS];
+    uint16_t usedLists[MAX_ENTRIES]; // the longLists set, for clearing
+    int usedListCount;
+
+    // The build's scratch for grouping the lists.
+    LongKeyword sortedKeywords[MAX_ENTRIES];
+    uint16_t listOfKeyword[MAX_ENTRIES];
+    uint16_t listSizes[1 << LIST_HASH_BITS];  // keywords in each list, 0 between builds
+    uint16_t listFilled[1 << LIST_HASH_BITS]; // of them placed so far
+};
+
+// Built once per conversion, then only read (by both lanes at once).
+extern KeywordMatcher keywordMatcher;
+
+// Build step: the keywords of entries 0 .. count - 1 (count at most 512),
+// lengths[i] bytes each, none holding a zero byte. Replaces the keywords of
+// the last build; they must stay in place until the next one.
+void buildKeywordMatcher(const char* const keywords[], const int lengths[], int count);
+
+// Bytes the last build's automaton takes.
+size_t keywordMatcherExtraBytes();
+
+// ---------------------------------------------------------------------------
+// Search step.
+
+// The scan's steps, inlined into the caller's loop: a call per stop costs as
+// much as the stop's work.
+#if defined(__GNUC__)
+#define SCAN_STEP inline __attribute__((always_inline))
+#else
+#define SCAN_STEP inline
+#endif
+
+// Hash of the three lowest bytes of `bytes`, the first in the lowest bits.
+// The multiplier's low byte is zero, so the fourth byte drops out of the
+// product and the scan need not mask it off.
+SCAN_STEP unsigned hashOfThree(uint32_t bytes) {
+    return (bytes * 0x9E377900u) >> (32 - PREFIX_HASH_BITS);
+}
+
+// The list for a hash of three bytes: its top bits.
+SCAN_STEP unsigned listOfHash(unsigned hash) {
+    return hash >> (PREFIX_HASH_BITS - LIST_HASH_BITS);
+}
+
+// The four bytes at `at` in one load, the first in the lowest bits.
+SCAN_STEP uint32_t fourBytesAt(const unsigned char* at) {
+    uint32_t bytes;
+    std::memcpy(&bytes, at, sizeof bytes);
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+    bytes = __builtin_bswap32(bytes);
+#endif
+    return bytes;
+}
+
+// The eight bytes at `at` in one load, in memory order.
+SCAN_STEP uint64_t eightBytesAt(const unsigned char* at) {
+    uint64_t bytes;
+    std::memcpy(&bytes, at, sizeof bytes);
+    return bytes;
+}
+
+// shortStops[pair at `at`] | longStops[hash at `at`], from a single load.
+SCAN_STEP unsigned stopAt(const unsigned char* at) {
+    const uint32_t bytes = fourBytesAt(at);
+    return keywordMatcher.shortStops[bytes & 0xFFFF] | keywordMatcher.longStops[hashOfThree(bytes)];
+}
+
+// The first stop at or after `at`. Reads up to three bytes past the stop.
+SCAN_STEP const unsigned char* nextStop(const unsigned char* at) {
+    for (;; at += 4) {
+        if (stopAt(at)) {
+            return at;
+        }
+        if (stopAt(at + 1)) {
+            return at + 1;
+        }
+        if (stopAt(at + 2)) {
+            return at + 2;
+        }
+        if (stopAt(at + 3)) {
+            return at + 3;
+        }
+    }
+}
+
+// The entry that wins at a stop position among the pairs and the lists, or
+// NO_ENTRY. `at` may be read HEAD_LENGTH - 1 bytes past the text's end: a
+// keyword's head never matches across the terminator.
+SCAN_STEP unsigned entryAt(const unsigned char* at) {
+    const KeywordMatcher& m = keywordMatcher;
+    const uint32_t bytes = fourBytesAt(at);
+    const unsigned pair = bytes & 0xFFFF;
+    const unsigned hash = hashOfThree(bytes);
+    unsigned best = m.shortStops[pair] ? m.pairEntry[pair] : NO_ENTRY;
+    if (!m.longStops[hash]) {
+        return best;
+    }
+    const uint32_t list = m.longLists[listOfHash(hash)];
+    const LongKeyword* candidate = m.longKeywords + (list & 0xFFFF);
+    const LongKeyword* const end = candidate + ((list >> 16) & 0xFF);
+    const uint64_t first = eightBytesAt(at);
+    const uint64_t second = eightBytesAt(at + 8);
+    // Every keyword is whole in its head: all are tried, without a branch on
+    // the outcome, which would go either way.
+    for (; candidate != end; ++candidate) {
+        // Zero exactly when the keyword's head matches.
+        const uint64_t differ = ((first & candidate->mask[0]) ^ candidate->head[0]) |
+                                ((second & candidate->mask[1]) ^ candidate->head[1]);
+        // A keyword that differs reads as all ones, which never wins; the
+        // top bit of differ | -differ is set exactly when differ is not zero,
+        // with no branch for the compiler to make of it.
+        const uint32_t differs = static_cast<uint32_t>((differ | (0 - differ)) >> 63);
+        const unsigned found = candidate->entry | (0u - differs);
+        best = found < best ? found : best;
+    }
+    return best;
+}
+
+// Calls onHit(at, entry) for each hit in `text`, zero-terminated, whose
+// first `length` bytes are the piece (length at most MAX_PIECE_LENGTH),
+// readable MATCHER_READ_PAST bytes past its terminator; `starts` is scratch
+// of MAX_PIECE_LENGTH hits, one for each thread searching. Returns where the
+// text ends (its first zero byte). Safe on two threads at once.
+template <typename OnHit>
+SCAN_STEP int searchKeywords(const char* text, int length, KeywordHit* starts, OnHit onHit) {
+    const unsigned char* const bytes = reinterpret_cast<const unsigned char*>(text);
+    // The automaton's starts by falling position, the next at `next`.
+    int next = -1;
+    if (keywordMatcher.automatonUsed) {
+        const int end = static_cast<int>(strnlen(text, static_cast<size_t>(length)));
+        next = findAutomatonStarts(bytes, end, starts) - 1;
+    }
+    int q = 0;
+    for (;;) {
+        q = static_cast<int>(nextStop(bytes + q) - bytes);
+        if (bytes[q] == 0) {
+            return q; // everything stops at the first zero byte
+        }
+        unsigned entry = entryAt(bytes + q);
+        if (next >= 0) {
+            while (next >= 0 && starts[next].at < q) {
+                --next;
+            }
+            if (next >= 0 && starts[next].at == q && starts[next].entry < entry) {
+                entry = starts[next].entry;
+            }
+        }
+        if (entry == NO_ENTRY) {
+            ++q;
+            continue;
+        }
+        onHit(q, entry);
+        q += keywordMatcher.keywordLengths[entry];
+    }
+}
+
+// What a search found: the hits in the order of the text, and where the text
+// ends.
+struct KeywordHits {
+    int count;
+    int textLength;
+    KeywordHit hits[MAX_PIECE_LENGTH];
+    KeywordHit starts[MAX_PIECE_LENGTH]; // the search's scratch
+};
+
+// searchKeywords into `found`.
+void findKeywordHits(const char* text, int length, KeywordHits* found);

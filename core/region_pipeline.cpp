@@ -1,0 +1,221 @@
+// A file is read in regions that can be decorated apart (see readTextRegion),
+// in two lanes when a second thread can be had. Each lane reads a region in
+// its turn and decorates it into an output slot of its own; finished slots
+// go out in the regions' order, written by whichever lane finds the next one
+// ready. With more slots than lanes, a lane whose region is done before the
+// one ahead of it goes on to the next region instead of waiting. The output
+// is the same whatever the lanes and regions: the pieces are.
+#include "core/region_pipeline.h"
+
+#include <cstring>
+
+#include "platform/platform.h"
+
+namespace {
+
+constexpr size_t REGION_CAPACITY = 128 * 1024;
+constexpr int OUTPUT_SLOTS = 4; // region r decorates into slot r % OUTPUT_SLOTS
+
+struct Lane {
+    int number;
+    uint64_t region; // the region it holds, counted from 0
+    // The last piece it decorated, and the region it was in: the file's last
+    // piece is the one of the highest region.
+    int64_t lastPieceRegion;
+    char lastPiece[PIECE_LENGTH + 1];
+    unsigned char raw[REGION_CAPACITY + SHORT_COPY_LIMIT + 8];
+};
+
+struct OutputSlot {
+    TextWriter writer;
+    char buffer[SLOT_OUTPUT + SHORT_COPY_LIMIT];
+};
+
+struct Pipeline {
+    TextRegionReader* regions;
+    PieceStep step;
+    Lane lanes[PIPELINE_LANES];
+    OutputSlot slots[OUTPUT_SLOTS];
+    size_t regionLength; // 0 until set: REGION_CAPACITY
+    // Shared by the lanes, under the platform lock.
+    bool reading;                 // a lane is reading a region
+    bool inputDone;               // the last region has been read
+    uint64_t regionsRead;         // regions handed out so far
+    uint64_t regionsDone;         // regions written out so far, in order
+    bool writing;                 // a lane is writing regions out
+    bool slotReady[OUTPUT_SLOTS]; // holds a region waiting to go out
+};
+
+// Too large for the stack; one conversion runs at a time. All zero at start,
+// so that its megabytes cost nothing in the program file.
+Pipeline pipeline;
+
+size_t regionLength() {
+    return pipeline.regionLength != 0 ? pipeline.regionLength : REGION_CAPACITY;
+}
+
+OutputSlot& slotOf(uint64_t region) {
+    return pipeline.slots[region % OUTPUT_SLOTS];
+}
+
+// Writes out, in order, every region whose slot is ready, for a lane that
+// holds the lock and has just set `writing`; clears it at the end.
+void writeReadySlots() {
+    Pipeline& p = pipeline;
+    while (p.slotReady[p.regionsDone % OUTPUT_SLOTS]) {
+        OutputSlot& slot = slotOf(p.regionsDone);
+        platformUnlock();
+        flushTextWriter(&slot.writer);
+        platformLock();
+        p.slotReady[p.regionsDone % OUTPUT_SLOTS] = false;
+        ++p.regionsDone;
+        platformWakeAll();
+    }
+    p.writing = false;
+    platformWakeAll();
+}
+
+// A slot that fills before its region is done: the lane waits until every
+// region before its own is out and takes over the writing, which it keeps
+// until its region is done.
+void waitForTurn(void* context) {
+    const Lane* lane = static_cast<const Lane*>(context);
+    platformLock();
+    while (pipeline.regionsDone != lane->region || pipeline.writing) {
+        platformWait();
+    }
+    pipeline.writing = true;
+    platformUnlock();
+}
+
+void decorateRegion(Lane* lane, TextWriter* out, size_t length) {
+    TextRegion region = {lane->raw, length, 0, nullptr, 0};
+    char* piece = nullptr;
+    char* last = nullptr;
+    int lastLength = 0;
+    for (;;) {
+        const int pieceLength = nextRegionPiece(&region, &piece, PIECE_LENGTH);
+        if (pieceLength == 0) {
+            break;
+        }
+        pipeline.step(out, piece, pieceLength, lane->number);
+        last = piece;
+        lastLength = pieceLength;
+    }
+    if (last != nullptr) {
+        // The call that found the end gave the byte after the piece back.
+        std::memcpy(lane->lastPiece, last, static_cast<size_t>(lastLength));
+        lane->lastPiece[lastLength] = 0;
+        lane->lastPieceRegion = static_cast<int64_t>(lane->region);
+    }
+}
+
+void runLane(void* context) {
+    Pipeline& p = pipeline;
+    Lane* lane = static_cast<Lane*>(context);
+    for (;;) {
+        platformLock();
+        while (p.reading) {
+            platformWait();
+        }
+        if (p.inputDone) {
+            platformUnlock();
+            return;
+        }
+        p.reading = true;
+        lane->region = p.regionsRead++;
+        platformUnlock();
+
+        bool last = false;
+        const size_t length =
+            readTextRegion(p.regions, lane->raw, regionLength(), PIECE_LENGTH, &last);
+        platformLock();
+        p.reading = false;
+        p.inputDone = last;
+        platformWakeAll();
+        // The slot is free once the region that used it before is out.
+        while (p.regionsDone + OUTPUT_SLOTS <= lane->region) {
+            platformWait();
+        }
+        platformUnlock();
+
+        TextWriter* out = &slotOf(lane->region).writer;
+        out->beforeWrite = waitForTurn;
+        out->beforeWriteContext = lane;
+        decorateRegion(lane, out, length);
+        const bool holdsWriting = out->beforeWrite == nullptr;
+        out->beforeWrite = nullptr;
+        if (holdsWriting) {
+            // Its turn came while it decorated: the rest goes out now.
+            flushTextWriter(out);
+            platformLock();
+            ++p.regionsDone;
+        } else {
+            platformLock();
+            p.slotReady[lane->region % OUTPUT_SLOTS] = true;
+            if (p.writing) {
+                platformUnlock(); // the lane writing will find it
+                continue;
+            }
+            p.writing = true;
+        }
+        writeReadySlots();
+        platformUnlock();
+    }
+}
+
+} // namespace
+
+void setPipelineRegionLength(size_t length) {
+    const size_t least = 2 * PIECE_LENGTH + 2;
+    pipeline.regionLength = length < least             ? least
+                            : length > REGION_CAPACITY ? REGION_CAPACITY
+                                                       : length;
+}
+
+void runRegionPipeline(TextRegionReader* regions, FILE* output, int64_t inputSize, PieceStep step,
+                       bool twoLanes, size_t slotCapacity, PipelineResult* result) {
+    Pipeline& p = pipeline;
+    p.regions = regions;
+    p.step = step;
+    p.reading = false;
+    p.inputDone = false;
+    p.regionsRead = 0;
+    p.regionsDone = 0;
+    p.writing = false;
+    for (int i = 0; i < OUTPUT_SLOTS; ++i) {
+        p.slotReady[i] = false;
+        attachTextWriter(&p.slots[i].writer, output);
+        useTextWriterBuffer(&p.slots[i].writer, p.slots[i].buffer,
+                            slotCapacity < SLOT_OUTPUT ? slotCapacity : SLOT_OUTPUT);
+    }
+    for (int i = 0; i < PIPELINE_LANES; ++i) {
+        p.lanes[i].number = i;
+        p.lanes[i].lastPieceRegion = -1;
+    }
+    // A second lane only pays for itself with a region for each.
+    const bool second = twoLanes &&
+                        (inputSize < 0 || static_cast<uint64_t>(inputSize) > regionLength()) &&
+                        platformStartThread(runLane, &p.lanes[1]);
+    runLane(&p.lanes[0]);
+    if (second) {
+        platformJoinThread();
+    }
+
+    result->writeOk = true;
+    for (const OutputSlot& slot : p.slots) {
+        result->writeOk = !slot.writer.failed && result->writeOk;
+    }
+    const Lane* lastLane = nullptr;
+    for (const Lane& lane : p.lanes) {
+        if (lane.lastPieceRegion >= 0 &&
+            (lastLane == nullptr || lane.lastPieceRegion > lastLane->lastPieceRegion)) {
+            lastLane = &lane;
+        }
+    }
+    result->anyPiece = lastLane != nullptr;
+    result->lastPiece[0] = 0;
+    if (lastLane != nullptr) {
+        std::memcpy(result->lastPiece, lastLane->lastPiece, sizeof result->lastPiece);
+    }
+}

@@ -1,0 +1,39 @@
+// Reads a file in regions that can be decorated apart and decorates them on
+// up to two lanes (threads), writing the results out in the file's order.
+// What a piece becomes is handed in, so that this file knows nothing of
+// keywords or tags.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "core/text_file.h"
+
+// A read takes at most PIECE_LENGTH bytes: longer lines arrive in pieces,
+// each decorated as a line of its own.
+constexpr int PIECE_LENGTH = 2047;
+constexpr int PIPELINE_LANES = 2;
+// The output a region is held in before its turn to be written comes.
+constexpr size_t SLOT_OUTPUT = 512 * 1024;
+
+// Decorates one piece (pieceLength bytes, zero-terminated, ending with its
+// only LF if it holds one) into `out`. `lane` (0 .. PIPELINE_LANES - 1) is
+// the lane calling: two lanes may call at once, each with its own number.
+typedef void (*PieceStep)(TextWriter* out, const char* piece, int pieceLength, int lane);
+
+struct PipelineResult {
+    bool writeOk;
+    bool anyPiece; // the input gave at least one piece
+    // The file's last piece, zero-terminated.
+    char lastPiece[PIECE_LENGTH + 1];
+};
+
+// Decorates every piece of `regions` (opened on a file of inputSize bytes,
+// -1 when unknown) with `step` into `output`. Two lanes are used when
+// `twoLanes` allows and the input is larger than a region; each of the
+// output slots takes slotCapacity bytes (at most SLOT_OUTPUT).
+void runRegionPipeline(TextRegionReader* regions, FILE* output, int64_t inputSize, PieceStep step,
+                       bool twoLanes, size_t slotCapacity, PipelineResult* result);
+
+// Bytes of input taken at a time (clamped to what a lane can hold).
+void setPipelineRegionLength(size_t length);

@@ -1,0 +1,293 @@
+// The keyword matcher on its own, against the plain rule: at each position
+// the lowest entry whose keyword starts there wins and the search goes on
+// after it; nothing matches at or past the first zero byte; an empty keyword
+// matches nowhere.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "core/decoration_table.h"
+#include "core/keyword_matcher.h"
+
+namespace {
+
+struct Random {
+    explicit Random(uint64_t seed) : engine(seed) {}
+    size_t below(size_t n) {
+        return n == 0 ? 0 : static_cast<size_t>(engine() % n);
+    }
+    bool chance(unsigned percent) {
+        return below(100) < percent;
+    }
+    std::mt19937_64 engine;
+};
+
+// Few letters, so that keywords recur and nearly recur, among Shift-JIS lead
+// bytes and 0x5C, a trail byte that is also '\'.
+const unsigned char TEXT_BYTES[] = {'a',  'b',  'c',  'a',  'b',  ' ',  0x5C, 0x81,
+                                    0x9F, 0x8A, 0xE0, 0xFC, 0x40, 0xFF, 0x80};
+
+char textByte(Random& r) {
+    return static_cast<char>(TEXT_BYTES[r.below(sizeof TEXT_BYTES)]);
+}
+
+std::vector<KeywordHit> plainHits(const std::string& text, const std::vector<std::string>& table) {
+    std::vector<KeywordHit> hits;
+    const size_t end = text.find('\0') == std::string::npos ? text.size() : text.find('\0');
+    size_t p = 0;
+    while (p < end) {
+        size_t winner = table.size();
+        for (size_t i = 0; i < table.size() && winner == table.size(); ++i) {
+            const std::string& k = table[i];
+            if (!k.empty() && p + k.size() <= end && text.compare(p, k.size(), k) == 0) {
+                winner = i;
+            }
+        }
+        if (winner == table.size()) {
+            ++p;
+            continue;
+        }
+        hits.push_back(KeywordHit{static_cast<uint16_t>(p), static_cast<uint16_t>(winner)});
+        p += table[winner].size();
+    }
+    return hits;
+}
+
+// Builds the matcher from `table` and searches `text` (at most
+// MAX_PIECE_LENGTH bytes); the bytes past its terminator are the start of a
+// keyword, so a match that ran past the end would show.
+::testing::AssertionResult agrees(const std::vector<std::string>& table, const std::string& text) {
+    std::vector<const char*> keywords;
+    std::vector<int> lengths;
+    for (const std::string& k : table) {
+        keywords.push_back(k.c_str());
+        lengths.push_back(static_cast<int>(k.size()));
+    }
+    buildKeywordMatcher(keywords.data(), lengths.data(), static_cast<int>(table.size()));
+    std::vector<char> buffer(text.begin(), text.end());
+    buffer.push_back('\0');
+    const std::string& tempting = table.empty() ? text : table.back();
+    for (int i = 0; i < MATCHER_READ_PAST; ++i) {
+        buffer.push_back(tempting.empty() ? 'a'
+                                          : tempting[static_cast<size_t>(i) % tempting.size()]);
+    }
+    static KeywordHits found;
+    findKeywordHits(buffer.data(), static_cast<int>(text.size()), &found);
+    const std::vector<KeywordHit> expected = plainHits(text, table);
+    const size_t end = text.find('\0') == std::string::npos ? text.size() : text.find('\0');
+    if (found.textLength != static_cast<int>(end)) {
+        return ::testing::AssertionFailure()
+               << "text length " << found.textLength << ", expected " << end;
+    }
+    if (found.count != static_cast<int>(expected.size())) {
+        return ::testing::AssertionFailure()
+               << found.count << " hits, expected " << expected.size();
+    }
+    for (size_t i = 0; i < expected.size(); ++i) {
+        if (found.hits[i].at != expected[i].at || found.hits[i].entry != expected[i].entry) {
+            return ::testing::AssertionFailure()
+                   << "hit " << i << " entry " << found.hits[i].entry << " at " << found.hits[i].at
+                   << ", expected entry " << expected[i].entry << " at " << expected[i].at;
+        }
+    }
+    return ::testing::AssertionSuccess();
+}
+
+std::string freshKeyword(Random& r) {
+    size_t length = 1 + r.below(4);
+    if (r.chance(10)) {
+        length = 5 + r.below(r.chance(10) ? MAX_KEYWORD_LENGTH - 5 : 12);
+    }
+    std::string keyword;
+    for (size_t i = 0; i < length; ++i) {
+        keyword += r.chance(6) ? "\r\n"[r.below(2)] : textByte(r);
+    }
+    return keyword;
+}
+
+// Empty keywords, repeats, shared prefixes shorter and longer, fresh ones.
+std::vector<std::string> makeTable(Random& r, size_t count) {
+    std::vector<std::string> table;
+    for (size_t i = 0; i < count; ++i) {
+        const size_t kind = r.below(100);
+        if (kind < 4) {
+            table.push_back("");
+        } else if (kind < 12 && i > 0) {
+            table.push_back(table[r.below(i)]);
+        } else if (kind < 35 && i > 0) {
+            std::string keyword = table[r.below(i)];
+            keyword.resize(r.below(keyword.size() + 1));
+            for (size_t extra = r.below(3); extra > 0; --extra) {
+                keyword += textByte(r);
+            }
+            table.push_back(keyword.substr(0, MAX_KEYWORD_LENGTH));
+        } else {
+            table.push_back(freshKeyword(r));
+        }
+    }
+    return table;
+}
+
+// Families of keywords sharing a stem of 3 or 15 to 17 bytes, and now and
+// then a keyword of one or two bytes a family also begins with.
+std::vector<std::string> makeFamilies(Random& r, size_t families) {
+    std::vector<std::string> table;
+    for (size_t f = 0; f < families; ++f) {
+        std::string stem;
+        for (size_t i = r.chance(25) ? 15 + r.below(3) : 3; i > 0; --i) {
+            stem += textByte(r);
+        }
+        for (size_t m = 1 + r.below(13); m > 0 && table.size() < MAX_ENTRIES; --m) {
+            std::string keyword = stem;
+            const size_t length = stem.size() + (r.chance(30) ? r.below(3) : r.below(6));
+            while (keyword.size() < length) {
+                keyword += textByte(r);
+            }
+            table.push_back(keyword);
+        }
+    }
+    for (size_t extra = r.below(3); extra > 0 && table.size() < MAX_ENTRIES; --extra) {
+        const std::string base = table[r.below(table.size())];
+        table.insert(table.begin() + static_cast<std::ptrdiff_t>(r.below(table.size())),
+                     base.substr(0, 1 + r.below(2)));
+    }
+    return table;
+}
+
+// The table's keywords, whole or cut short, near misses, filler and now and
+// then a zero byte, up to `length` bytes.
+std::string makeText(Random& r, const std::vector<std::string>& table, size_t length) {
+    std::string text;
+    while (text.size() < length) {
+        const std::string& keyword = table[r.below(table.size())];
+        const size_t kind = r.below(100);
+        if (kind < 45) {
+            text += keyword;
+        } else if (kind < 65) {
+            text += keyword.substr(0, r.below(keyword.size() + 1));
+        } else if (kind < 98) {
+            text += textByte(r);
+        } else {
+            text += '\0';
+        }
+    }
+    text.resize(length);
+    return text;
+}
+
+} // namespace
+
+TEST(KeywordMatcher, LowestEntryWinsWhateverTheLength) {
+    EXPECT_TRUE(agrees({"abc", "ab", "a"}, "xabcab a"));
+    EXPECT_TRUE(agrees({"a", "ab", "abc"}, "xabcab a"));
+    EXPECT_TRUE(agrees({"ab", "abcdefghijklmnopqrstu", "b"}, "abcdefghijklmnopqrstu"));
+    EXPECT_TRUE(agrees({"bc", "abc"}, "abc abcbc"));
+}
+
+TEST(KeywordMatcher, ZeroByteAndEmptyKeywordsEndNothingElse) {
+    EXPECT_TRUE(agrees({"", "ab"}, "ab ab"));
+    EXPECT_TRUE(agrees({"abc"}, std::string("ab\0c abc", 8)));
+    EXPECT_TRUE(agrees({"ab"}, std::string("\0ab", 3)));
+    // A keyword that would run into the terminator and beyond.
+    EXPECT_TRUE(agrees({"abcdefghijklmnopqrst"}, "abcdefghijklmnopqr"));
+    EXPECT_TRUE(agrees({}, "abc"));
+}
+
+TEST(KeywordMatcher, RandomSmallTables) {
+    for (uint64_t seed = 1; seed < 3000; ++seed) {
+        Random r(seed);
+        const std::vector<std::string> table = makeTable(r, 1 + r.below(12));
+        ASSERT_TRUE(agrees(table, makeText(r, table, r.below(400)))) << "seed " << seed;
+    }
+}
+
+TEST(KeywordMatcher, RandomLargeTables) {
+    for (uint64_t seed = 1; seed < 60; ++seed) {
+        Random r(seed);
+        const std::vector<std::string> table =
+            makeTable(r, seed % 10 == 0 ? MAX_ENTRIES : 13 + r.below(MAX_ENTRIES - 13));
+        ASSERT_TRUE(agrees(table, makeText(r, table, MAX_PIECE_LENGTH))) << "seed " << seed;
+    }
+}
+
+TEST(KeywordMatcher, KeywordFamilies) {
+    for (uint64_t seed = 1; seed < 400; ++seed) {
+        Random r(seed);
+        const std::vector<std::string> table = makeFamilies(r, 1 + r.below(seed % 5 == 0 ? 60 : 6));
+        ASSERT_TRUE(agrees(table, makeText(r, table, 1 + r.below(MAX_PIECE_LENGTH))))
+            << "seed " << seed;
+    }
+}
+
+// Tables that made a walk from each position slow: long keywords that nearly
+// match long runs, sharing their starts or their ends, crowding one filter
+// bucket; the answers must not change with the way they are found.
+TEST(KeywordMatcher, HostileTables) {
+    const std::string run(510, 'a');
+    std::vector<std::string> lastByte;
+    std::vector<std::string> firstByte;
+    for (int i = 0; i < MAX_ENTRIES; ++i) {
+        lastByte.push_back(run + static_cast<char>('b' + i % 20));
+        firstByte.push_back(static_cast<char>('b' + i % 20) + run);
+    }
+    std::string runs(MAX_PIECE_LENGTH, 'a');
+    runs[600] = 'c';
+    runs[1200] = 'b';
+    runs[1300] = 'q';
+    EXPECT_TRUE(agrees(lastByte, runs));
+    EXPECT_TRUE(agrees(firstByte, runs));
+    EXPECT_TRUE(agrees({run + 'b', "a"}, runs));
+    EXPECT_TRUE(agrees({"a", run + 'b'}, runs));
+    EXPECT_TRUE(agrees({run + 'q', run.substr(0, 300), "aa"}, runs));
+
+    Random r(7);
+    std::vector<std::string> crowded;
+    for (int i = 0; i < MAX_ENTRIES; ++i) {
+        std::string keyword = "aaa";
+        for (size_t k = r.below(14); k > 0; --k) {
+            keyword += r.chance(85) ? 'a' : 'b';
+        }
+        crowded.push_back(keyword);
+    }
+    std::string ab;
+    while (ab.size() < MAX_PIECE_LENGTH) {
+        ab += r.chance(85) ? 'a' : 'b';
+    }
+    EXPECT_TRUE(agrees(crowded, ab));
+}
+
+// Keywords over two letters, many of them suffixes, prefixes and middles of
+// one another, the long ones past any list: every failure path is taken.
+TEST(KeywordMatcher, OverlappingKeywordsOfTwoLetters) {
+    for (uint64_t seed = 1; seed < 300; ++seed) {
+        Random r(seed);
+        std::vector<std::string> table;
+        const size_t count = 1 + r.below(seed % 3 == 0 ? MAX_ENTRIES : 40);
+        for (size_t i = 0; i < count; ++i) {
+            std::string keyword;
+            if (i > 0 && r.chance(40)) {
+                // Part of an earlier keyword, or one with bytes added around.
+                const std::string& base = table[r.below(i)];
+                const size_t from = r.below(base.size() + 1);
+                keyword = base.substr(from, r.below(base.size() - from + 1));
+                if (r.chance(50)) {
+                    keyword = (r.chance(50) ? "a" : "b") + keyword + (r.chance(50) ? "a" : "b");
+                }
+            } else {
+                for (size_t k = 1 + r.below(r.chance(30) ? 60 : 6); k > 0; --k) {
+                    keyword += r.chance(70) ? 'a' : 'b';
+                }
+            }
+            table.push_back(keyword);
+        }
+        std::string text;
+        while (text.size() < 1 + r.below(MAX_PIECE_LENGTH)) {
+            text += r.chance(30) ? table[r.below(table.size())] : std::string(1, "ab"[r.below(2)]);
+        }
+        text.resize(std::min<size_t>(text.size(), MAX_PIECE_LENGTH));
+        ASSERT_TRUE(agrees(table, text)) << "seed " << seed;
+    }
+}
