@@ -19,6 +19,22 @@ unsigned prefixHash(const unsigned char* at) {
                        static_cast<uint32_t>(at[2]) << 16);
 }
 
+// Marks the stops of a keyword of three bytes or more by its first four
+// bytes; a keyword of three, whatever byte follows it (the hash takes in
+// only the fourth byte's low bits).
+void markLongStops(const unsigned char* keyword, int length) {
+    const uint32_t three = static_cast<uint32_t>(keyword[0]) |
+                           static_cast<uint32_t>(keyword[1]) << 8 |
+                           static_cast<uint32_t>(keyword[2]) << 16;
+    if (length > 3) {
+        matcher.longStops[hashOfFour(three | static_cast<uint32_t>(keyword[3]) << 24)] = 1;
+        return;
+    }
+    for (uint32_t fourth = 0; fourth < 1u << FOURTH_BYTE_BITS; ++fourth) {
+        matcher.longStops[hashOfFour(three | fourth << 24)] = 1;
+    }
+}
+
 // ---------------------------------------------------------------------------
 // Build step.
 
@@ -114,7 +130,7 @@ void addKeyword(const unsigned char* keyword, int length, uint16_t entry) {
             m.pairEntry[pair] = entry;
         }
     } else {
-        m.longStops[prefixHash(keyword)] = 1;
+        markLongStops(keyword, length);
         if (length <= HEAD_LENGTH) {
             addLongKeyword(keyword, length, entry);
         } else {

@@ -8,8 +8,9 @@
 //       empty        -> noted, matches nowhere
 //       1 or 2 bytes -> pairEntry[every pair k can start] lowered to k's entry;
 //                       shortStops[those pairs] set
-//       3 to 16      -> longStops[hash of its first 3 bytes] set; appended to
-//                       the list of that hash's top bits
+//       3 to 16      -> longStops[hash of its first 4 bytes] set (of a 3-byte
+//                       keyword, for every byte that may follow it); appended
+//                       to the list of the top bits of its first 3 bytes' hash
 //       longer       -> longStops set likewise; into the automaton
 //     lists of more than LONG_LIST_LIMIT keywords go into the automaton
 //   search(text):
@@ -17,7 +18,7 @@
 //       starts = for each position, the lowest of its entries starting there
 //     p = 0
 //     loop:
-//       p = next position whose pair or 3-byte hash is a stop   (prefilter)
+//       p = next position whose pair or 4-byte hash is a stop   (prefilter)
 //       if text[p] == 0: return                                 (text ends)
 //       e = lowest of pairEntry[pair at p], the list's keywords that match
 //           at p, and starts[p]
@@ -57,8 +58,10 @@ constexpr int MATCHER_READ_PAST = 16;
 // mispredicted branch.
 // - shortStops, by the pair of bytes at the position: a keyword of one or two
 //   bytes begins there, or the first byte is zero, which ends the text;
-// - longStops, by a hash of the three bytes at the position: a longer keyword
-//   may begin there.
+// - longStops, by a hash of the four bytes at the position: a longer keyword
+//   may begin there. Four bytes rather than three tell apart the many words
+//   that share a keyword's first three bytes without costing the scan
+//   anything: the four are loaded anyway.
 constexpr int PREFIX_HASH_BITS = 16;
 
 // Keywords of three to HEAD_LENGTH bytes in lists by the top bits of the hash
@@ -135,6 +138,18 @@ SCAN_STEP unsigned hashOfThree(uint32_t bytes) {
     return (bytes * 0x9E377900u) >> (32 - PREFIX_HASH_BITS);
 }
 
+// The low bits of the fourth byte that the stops' hash takes in.
+constexpr int FOURTH_BYTE_BITS = 3;
+
+// Hash of three bytes and the low FOURTH_BYTE_BITS bits of the fourth, for
+// the stops. The multiplier's low byte keeps just those bits of the fourth
+// byte in the product, so a keyword of three bytes takes only a few stops
+// (one for each value of those bits) and the hash costs no more than
+// hashOfThree.
+SCAN_STEP unsigned hashOfFour(uint32_t bytes) {
+    return (bytes * (0x9E377900u | 1u << (8 - FOURTH_BYTE_BITS))) >> (32 - PREFIX_HASH_BITS);
+}
+
 // The list for a hash of three bytes: its top bits.
 SCAN_STEP unsigned listOfHash(unsigned hash) {
     return hash >> (PREFIX_HASH_BITS - LIST_HASH_BITS);
@@ -160,7 +175,7 @@ SCAN_STEP uint64_t eightBytesAt(const unsigned char* at) {
 // shortStops[pair at `at`] | longStops[hash at `at`], from a single load.
 SCAN_STEP unsigned stopAt(const unsigned char* at) {
     const uint32_t bytes = fourBytesAt(at);
-    return keywordMatcher.shortStops[bytes & 0xFFFF] | keywordMatcher.longStops[hashOfThree(bytes)];
+    return keywordMatcher.shortStops[bytes & 0xFFFF] | keywordMatcher.longStops[hashOfFour(bytes)];
 }
 
 // The first stop at or after `at`. Reads up to three bytes past the stop.
@@ -188,12 +203,11 @@ SCAN_STEP unsigned entryAt(const unsigned char* at) {
     const KeywordMatcher& m = keywordMatcher;
     const uint32_t bytes = fourBytesAt(at);
     const unsigned pair = bytes & 0xFFFF;
-    const unsigned hash = hashOfThree(bytes);
     unsigned best = m.shortStops[pair] ? m.pairEntry[pair] : NO_ENTRY;
-    if (!m.longStops[hash]) {
+    if (!m.longStops[hashOfFour(bytes)]) {
         return best;
     }
-    const uint32_t list = m.longLists[listOfHash(hash)];
+    const uint32_t list = m.longLists[listOfHash(hashOfThree(bytes))];
     const LongKeyword* candidate = m.longKeywords + (list & 0xFFFF);
     const LongKeyword* const end = candidate + ((list >> 16) & 0xFF);
     const uint64_t first = eightBytesAt(at);
