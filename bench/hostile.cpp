@@ -29,20 +29,9 @@
 #include <string>
 #include <vector>
 
-namespace {
+#include "splitmix.h"
 
-struct Random {
-    uint64_t state;
-    uint64_t next() {
-        uint64_t z = (state += 0x9E3779B97F4A7C15ULL);
-        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
-        z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
-        return z ^ (z >> 31);
-    }
-    unsigned below(unsigned n) {
-        return static_cast<unsigned>((next() >> 11) % n);
-    }
-};
+namespace {
 
 // Bytes a keyword or text may hold anywhere: not zero, CR, LF or 0x1A.
 bool plainByte(unsigned b) {
