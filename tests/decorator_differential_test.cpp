@@ -17,35 +17,13 @@
 #include "core/line_decorator.h"
 #include "test_support.h"
 #include "tests/reference/line_reference.h"
+#include "random_text.h"
 
 namespace {
 
 constexpr size_t PIECE = 2047; // bytes a line read takes at most
 // The smallest region the decorator takes: two pieces and a CR LF.
 constexpr size_t MIN_REGION = 2 * PIECE + 2;
-
-// Cases are drawn from the engine's raw output only: the standard
-// distributions differ between libraries, and a seed must build the same
-// case natively and under Wine.
-struct Random {
-    explicit Random(uint64_t seed) : engine(seed) {}
-    size_t below(size_t n) {
-        return n == 0 ? 0 : static_cast<size_t>(engine() % n);
-    }
-    bool chance(unsigned percent) {
-        return below(100) < percent;
-    }
-    std::mt19937_64 engine;
-};
-
-// Few letters, so that keywords recur and nearly recur, among Shift-JIS lead
-// bytes (0x81-0x9F, 0xE0-0xFC) and 0x5C, a trail byte that is also '\'.
-const unsigned char TEXT_BYTES[] = {'a',  'b',  'c',  'a',  'b',  ' ',  0x5C, 0x81,
-                                    0x9F, 0x8A, 0xE0, 0xFC, 0x40, 0xFF, 0x80};
-
-char textByte(Random& r) {
-    return static_cast<char>(TEXT_BYTES[r.below(sizeof TEXT_BYTES)]);
-}
 
 struct Entry {
     std::string keyword;

@@ -11,28 +11,9 @@
 
 #include "core/decoration_table.h"
 #include "core/keyword_matcher.h"
+#include "random_text.h"
 
 namespace {
-
-struct Random {
-    explicit Random(uint64_t seed) : engine(seed) {}
-    size_t below(size_t n) {
-        return n == 0 ? 0 : static_cast<size_t>(engine() % n);
-    }
-    bool chance(unsigned percent) {
-        return below(100) < percent;
-    }
-    std::mt19937_64 engine;
-};
-
-// Few letters, so that keywords recur and nearly recur, among Shift-JIS lead
-// bytes and 0x5C, a trail byte that is also '\'.
-const unsigned char TEXT_BYTES[] = {'a',  'b',  'c',  'a',  'b',  ' ',  0x5C, 0x81,
-                                    0x9F, 0x8A, 0xE0, 0xFC, 0x40, 0xFF, 0x80};
-
-char textByte(Random& r) {
-    return static_cast<char>(TEXT_BYTES[r.below(sizeof TEXT_BYTES)]);
-}
 
 std::vector<KeywordHit> plainHits(const std::string& text, const std::vector<std::string>& table) {
     std::vector<KeywordHit> hits;
