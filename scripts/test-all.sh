@@ -18,6 +18,22 @@ for preset in native mingw-x64 mingw-i686; do
 done
 echo "built: build/native/tintmark build/mingw-x64/tintmark.exe build/mingw-i686/tintmark.exe"
 
+# count_checks SCRIPT WORD: runs scripts/SCRIPT and adds its "WORD: ..." and
+# "FAIL: ..." lines to the counts; a script that fails with no FAIL line
+# counts as one failure.
+count_checks() {
+  local log rc p f
+  log=$(mktemp)
+  bash "scripts/$1" 2>&1 | tee "$log"
+  rc=${PIPESTATUS[0]}
+  p=$(grep -c "^$2: " "$log")
+  f=$(grep -c '^FAIL: ' "$log")
+  rm -f "$log"
+  if [ "$rc" -ne 0 ] && [ "$f" -eq 0 ]; then f=1; fi
+  passed=$((passed + p))
+  failed=$((failed + f))
+}
+
 passed=0
 failed=0
 for preset in native mingw-x64; do
@@ -40,15 +56,7 @@ wine_stop
 
 # The release artefacts (two Windows zips and the Debian package), built twice
 # in separate folders and checked; each check counts once.
-log=$(mktemp)
-bash scripts/release-check.sh 2>&1 | tee "$log"
-rc=${PIPESTATUS[0]}
-p=$(grep -c '^ok: ' "$log")
-f=$(grep -c '^FAIL: ' "$log")
-rm -f "$log"
-if [ "$rc" -ne 0 ] && [ "$f" -eq 0 ]; then f=1; fi
-passed=$((passed + p))
-failed=$((failed + f))
+count_checks release-check.sh ok
 
 # The shipped i686 program under Wine's 32-bit loader: its suites where the
 # machine executes 32-bit code, a sample conversion under qemu-i386 where
@@ -61,15 +69,7 @@ fi
 
 # The sanitizer build of the native tests, and the release program under
 # memcheck; each of the two counts once in the summary.
-log=$(mktemp)
-bash scripts/run-sanitizers.sh 2>&1 | tee "$log"
-rc=${PIPESTATUS[0]}
-p=$(grep -c '^PASS: ' "$log")
-f=$(grep -c '^FAIL: ' "$log")
-rm -f "$log"
-if [ "$rc" -ne 0 ] && [ "$f" -eq 0 ]; then f=1; fi
-passed=$((passed + p))
-failed=$((failed + f))
+count_checks run-sanitizers.sh PASS
 
 # Each fuzz target for a bounded time; the status is the number that failed.
 bash scripts/run-fuzz.sh 60
