@@ -4,6 +4,12 @@
 #include <cwchar>
 
 constexpr UINT CP932 = 932;
+// A field holds at most 1023 units of text; each takes at most two bytes.
+constexpr int MOST_UNITS = 2048;
+
+// The whole of the last text converted, before any cut.
+static char whole[2 * MOST_UNITS + 2];
+static wchar_t back[MOST_UNITS + 1];
 
 // Bytes 0 .. length - 1 of code page 932 text, shortened so that they do not
 // end in the first byte of a double-byte character.
@@ -19,40 +25,37 @@ static int wholeCharacters(const char* bytes, int length) {
     return at;
 }
 
-static int convert(const wchar_t* text, char* bytes, int capacity, BOOL* lossy) {
+// Converts `units` units of `text` whole into `whole`, then gives `bytes`
+// as much of it as fits, so that a cut never lands inside a character.
+// Returns the whole conversion's length.
+static int convert(const wchar_t* text, int units, char* bytes, int capacity, BOOL* lossy) {
     bytes[0] = '\0';
-    const int textLength = static_cast<int>(std::wcslen(text));
-    if (textLength == 0) {
+    if (units == 0) {
         return 0;
     }
-    // At most two bytes a unit; converted whole first, then cut, so that a
-    // cut never lands inside a character.
-    static char whole[2 * 1024 * 2 + 2];
-    const int room = static_cast<int>(sizeof whole) - 1;
-    const int units = textLength < room / 2 ? textLength : room / 2;
-    const int length =
-        WideCharToMultiByte(CP932, WC_NO_BEST_FIT_CHARS, text, units, whole, room, "?", lossy);
+    const int length = WideCharToMultiByte(CP932, WC_NO_BEST_FIT_CHARS, text, units, whole,
+                                           static_cast<int>(sizeof whole) - 1, "?", lossy);
     const int kept = wholeCharacters(whole, length < capacity - 1 ? length : capacity - 1);
     std::memcpy(bytes, whole, static_cast<size_t>(kept));
     bytes[kept] = '\0';
     return length;
 }
 
+static int unitsOf(const wchar_t* text) {
+    const int length = static_cast<int>(std::wcslen(text));
+    return length < MOST_UNITS ? length : MOST_UNITS;
+}
+
 bool textToCp932(const wchar_t* text, char* bytes, int capacity) {
     BOOL lossy = FALSE;
-    const int length = convert(text, bytes, capacity, &lossy);
+    const int units = unitsOf(text);
+    const int length = convert(text, units, bytes, capacity, &lossy);
     // A character with no code page 932 form comes out as the default
     // character; where a system would still best-fit one, converting back
     // shows it.
     bool exact = lossy == FALSE;
     if (exact && length > 0) {
-        static char whole[2 * 1024 * 2 + 2];
-        static wchar_t back[2 * 1024 + 2];
-        const int units = static_cast<int>(std::wcslen(text));
-        const int again = WideCharToMultiByte(CP932, WC_NO_BEST_FIT_CHARS, text, units, whole,
-                                              static_cast<int>(sizeof whole), nullptr, nullptr);
-        const int backLength =
-            MultiByteToWideChar(CP932, 0, whole, again, back, static_cast<int>(2 * 1024 + 2));
+        const int backLength = MultiByteToWideChar(CP932, 0, whole, length, back, MOST_UNITS);
         exact = backLength == units &&
                 std::memcmp(back, text, static_cast<size_t>(units) * sizeof(wchar_t)) == 0;
     }
@@ -63,7 +66,7 @@ bool textToCp932(const wchar_t* text, char* bytes, int capacity) {
 }
 
 void textToCp932Lossy(const wchar_t* text, char* bytes, int capacity) {
-    convert(text, bytes, capacity, nullptr);
+    convert(text, unitsOf(text), bytes, capacity, nullptr);
 }
 
 void cp932ToText(const char* bytes, wchar_t* text, int capacity) {
@@ -78,10 +81,9 @@ void cp932ToText(const char* bytes, wchar_t* text, int capacity) {
         return;
     }
     // Too long for `text`: the part that fits.
-    static wchar_t whole[2048 + 1];
-    const int all =
-        MultiByteToWideChar(CP932, 0, bytes, length < 2048 ? length : 2048, whole, 2048);
+    const int all = MultiByteToWideChar(CP932, 0, bytes, length < MOST_UNITS ? length : MOST_UNITS,
+                                        back, MOST_UNITS);
     const int kept = all < capacity - 1 ? all : capacity - 1;
-    std::memcpy(text, whole, static_cast<size_t>(kept > 0 ? kept : 0) * sizeof(wchar_t));
+    std::memcpy(text, back, static_cast<size_t>(kept > 0 ? kept : 0) * sizeof(wchar_t));
     text[kept > 0 ? kept : 0] = L'\0';
 }
