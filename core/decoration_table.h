@@ -13,6 +13,9 @@ constexpr int MAX_ENTRIES = 512;
 // The main window's list text buffer holds 512 bytes, so longer keywords are
 // cut to this many bytes wherever they enter the table.
 constexpr int MAX_KEYWORD_LENGTH = 511;
+// A keyword's UTF-8 form, searched for in UTF-8 texts, takes up to three
+// bytes for each of its bytes: a half-width katakana byte becomes three.
+constexpr int MAX_KEYWORD_FORM_LENGTH = 3 * MAX_KEYWORD_LENGTH;
 constexpr int COLOUR_LENGTH = 6;
 
 // "無変換" in code page 932: the colour field of an entry that has no colour.
