@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-EntryTags entryTags;
+EntryTags entryTags[TEXT_ENCODINGS];
 
 static int appendText(char* to, int at, const char* text, int length) {
     std::memcpy(to + at, text, static_cast<size_t>(length));
@@ -21,11 +21,39 @@ static int keywordLengthOf(const DecorationEntry& entry) {
     return static_cast<int>(strnlen(entryText(entry), static_cast<size_t>(stored)));
 }
 
-static void prepareEntry(const DecorationEntry& entry, PreparedEntry& prepared) {
+// The keyword as it is searched for in a text of `encoding`: the table's
+// bytes, or their exact UTF-8 stored at *forms.
+static void prepareForm(const DecorationEntry& entry, TextEncoding encoding, char** forms,
+                        PreparedEntry& prepared) {
+    const char* keyword = entryText(entry);
+    const int length = keywordLengthOf(entry);
+    prepared.usable = true;
+    prepared.loneLead = false;
+    prepared.keyword = keyword;
+    prepared.keywordLength = length;
+    if (encoding == TEXT_CP932) {
+        prepared.loneLead =
+            endsWithLoneLead(reinterpret_cast<const unsigned char*>(keyword), length);
+        return;
+    }
+    size_t formLength = 0;
+    if (!cp932ToUtf8(reinterpret_cast<const unsigned char*>(keyword), length, *forms,
+                     MAX_KEYWORD_FORM_LENGTH, &formLength)) {
+        // Never occurs in a UTF-8 text, so never matches there.
+        prepared.usable = false;
+        formLength = 0;
+    }
+    (*forms)[formLength] = '\0';
+    prepared.keyword = *forms;
+    prepared.keywordLength = static_cast<int>(formLength);
+    *forms += formLength + 1;
+}
+
+static void prepareEntry(const DecorationEntry& entry, EntryTags& tags, PreparedEntry& prepared) {
     // Style bit k opens with OPEN_TAGS[k]; tags close in the reverse order.
     static const char* const OPEN_TAGS[] = {"<B>", "<I>", "<U>", "<STRIKE>"};
     static const char* const CLOSE_TAGS[] = {"</B>", "</I>", "</U>", "</STRIKE>"};
-    char* out = entryTags.texts + entryTags.textsLength;
+    char* out = tags.texts + tags.textsLength;
     prepared.decorated = out;
     int at = 0;
     for (int k = 0; k < 4; ++k) {
@@ -50,8 +78,8 @@ static void prepareEntry(const DecorationEntry& entry, PreparedEntry& prepared) 
         }
         at = appendTag(out, at, ">");
     }
-    prepared.keyword = entryText(entry);
-    prepared.keywordLength = keywordLengthOf(entry);
+    // The keyword written is the bytes matched: its form in the text's
+    // encoding.
     at = appendText(out, at, prepared.keyword, prepared.keywordLength);
     if (font) {
         at = appendTag(out, at, "</font>");
@@ -65,13 +93,16 @@ static void prepareEntry(const DecorationEntry& entry, PreparedEntry& prepared) 
     // Keywords and colours are bytes as the table holds them; an LF in either
     // must still go out as CR LF.
     prepared.newlineInside = std::memchr(out, '\n', static_cast<size_t>(at)) != nullptr;
-    entryTags.textsLength += at;
+    tags.textsLength += at;
 }
 
-void prepareEntryTags() {
-    entryTags.textsLength = 0;
-    entryTags.count = decorationTable.count;
+void prepareEntryTags(TextEncoding encoding) {
+    EntryTags& tags = entryTags[encoding];
+    tags.textsLength = 0;
+    tags.count = decorationTable.count;
+    char* forms = tags.forms;
     for (int i = 0; i < decorationTable.count; ++i) {
-        prepareEntry(decorationTable.entries[i], entryTags.entries[i]);
+        prepareForm(decorationTable.entries[i], encoding, &forms, tags.entries[i]);
+        prepareEntry(decorationTable.entries[i], tags, tags.entries[i]);
     }
 }

@@ -1,14 +1,16 @@
 // The matcher's build step: the stop tables, the pair entries, the lists and
-// the automaton from the table's keywords (see keyword_matcher.h).
+// the automaton from the prepared entries' keywords (see keyword_matcher.h).
 #include "core/keyword_matcher.h"
 
 #include <cstring>
 
-KeywordMatcher keywordMatcher;
+KeywordMatcher cp932Matcher;
+KeywordMatcher utf8Matcher;
 
 namespace {
 
-KeywordMatcher& matcher = keywordMatcher;
+// The matcher being built; one build at a time.
+KeywordMatcher* building;
 
 unsigned pairAt(const unsigned char* at) {
     return static_cast<unsigned>(at[0]) | static_cast<unsigned>(at[1]) << 8;
@@ -27,11 +29,11 @@ void markLongStops(const unsigned char* keyword, int length) {
                            static_cast<uint32_t>(keyword[1]) << 8 |
                            static_cast<uint32_t>(keyword[2]) << 16;
     if (length > 3) {
-        matcher.longStops[hashOfFour(three | static_cast<uint32_t>(keyword[3]) << 24)] = 1;
+        building->longStops[hashOfFour(three | static_cast<uint32_t>(keyword[3]) << 24)] = 1;
         return;
     }
     for (uint32_t fourth = 0; fourth < 1u << FOURTH_BYTE_BITS; ++fourth) {
-        matcher.longStops[hashOfFour(three | fourth << 24)] = 1;
+        building->longStops[hashOfFour(three | fourth << 24)] = 1;
     }
 }
 
@@ -40,12 +42,12 @@ void markLongStops(const unsigned char* keyword, int length) {
 
 void markShortStopsAfter(unsigned char first) {
     for (unsigned second = 0; second < 256; ++second) {
-        matcher.shortStops[first | second << 8] = 1;
+        building->shortStops[first | second << 8] = 1;
     }
 }
 
 void addLongKeyword(const unsigned char* keyword, int length, uint16_t entry) {
-    LongKeyword& added = matcher.longKeywords[matcher.longKeywordCount++];
+    LongKeyword& added = building->longKeywords[building->longKeywordCount++];
     unsigned char head[HEAD_LENGTH] = {};
     unsigned char mask[HEAD_LENGTH] = {};
     const int inHead = length < HEAD_LENGTH ? length : HEAD_LENGTH;
@@ -62,7 +64,7 @@ void addLongKeyword(const unsigned char* keyword, int length, uint16_t entry) {
 // then places each keyword after those of the lists before its own. The
 // keywords of a crowded list go to the automaton instead.
 void buildLongLists() {
-    KeywordMatcher& m = matcher;
+    KeywordMatcher& m = *building;
     LongKeyword* const sorted = m.sortedKeywords;
     uint16_t* const listOf = m.listOfKeyword;
     uint16_t* const sizes = m.listSizes;
@@ -91,7 +93,7 @@ void buildLongLists() {
         const uint16_t list = listOf[i];
         const LongKeyword& keyword = m.longKeywords[i];
         if (sizes[list] > LONG_LIST_LIMIT) {
-            addAutomatonKeyword(keyword.keyword, keyword.length, keyword.entry);
+            addAutomatonKeyword(m.automaton, keyword.keyword, keyword.length, keyword.entry, false);
         } else {
             sorted[(m.longLists[list] & 0xFFFF) + filled[list]++] = keyword;
             ++kept;
@@ -104,8 +106,8 @@ void buildLongLists() {
     std::memcpy(m.longKeywords, sorted, sizeof(LongKeyword) * static_cast<size_t>(kept));
 }
 
-void addKeyword(const unsigned char* keyword, int length, uint16_t entry) {
-    KeywordMatcher& m = matcher;
+void addKeyword(const unsigned char* keyword, int length, uint16_t entry, bool loneLead) {
+    KeywordMatcher& m = *building;
     if (length == 0) {
         m.emptyKeyword = true; // occurs in every line, matches nowhere
         return;
@@ -113,11 +115,15 @@ void addKeyword(const unsigned char* keyword, int length, uint16_t entry) {
     if (length == 1) {
         if (m.singleByteEntry[keyword[0]] == NO_ENTRY) {
             m.singleByteEntry[keyword[0]] = entry;
-            markShortStopsAfter(keyword[0]);
             for (unsigned second = 0; second < 256; ++second) {
-                uint16_t& lowest = m.pairEntry[keyword[0] | second << 8];
-                if (lowest > entry) {
-                    lowest = entry;
+                // A lone lead byte never takes the trail byte after it.
+                if (loneLead && isCp932Trail(static_cast<unsigned char>(second))) {
+                    continue;
+                }
+                const unsigned pair = keyword[0] | second << 8;
+                m.shortStops[pair] = 1;
+                if (m.pairEntry[pair] > entry) {
+                    m.pairEntry[pair] = entry;
                 }
             }
         }
@@ -126,23 +132,27 @@ void addKeyword(const unsigned char* keyword, int length, uint16_t entry) {
     const unsigned pair = pairAt(keyword);
     if (length == 2) {
         m.shortStops[pair] = 1;
-        if (m.pairEntry[pair] > entry) {
+        if (loneLead) {
+            addAutomatonKeyword(m.automaton, keyword, length, entry, true);
+        } else if (m.pairEntry[pair] > entry) {
             m.pairEntry[pair] = entry;
         }
     } else {
         markLongStops(keyword, length);
-        if (length <= HEAD_LENGTH) {
+        if (length <= HEAD_LENGTH && !loneLead) {
             addLongKeyword(keyword, length, entry);
         } else {
-            addAutomatonKeyword(keyword, length, entry);
+            addAutomatonKeyword(m.automaton, keyword, length, entry, loneLead);
         }
     }
 }
 
 } // namespace
 
-void buildKeywordMatcher(const char* const keywords[], const int lengths[], int count) {
-    KeywordMatcher& m = matcher;
+void buildKeywordMatcher(TextEncoding encoding, const PreparedEntry* entries, int count) {
+    KeywordMatcher& m = keywordMatcherFor(encoding);
+    building = &m;
+    m.automaton = keywordAutomata[encoding];
     for (int i = 0; i < m.usedListCount; ++i) {
         m.longLists[m.usedLists[i]] = 0;
     }
@@ -154,27 +164,34 @@ void buildKeywordMatcher(const char* const keywords[], const int lengths[], int 
     markShortStopsAfter(0);
     std::memset(m.singleByteEntry, 0xFF, sizeof m.singleByteEntry);
     m.emptyKeyword = false;
-    clearKeywordAutomaton();
+    clearKeywordAutomaton(m.automaton);
     for (int i = 0; i < count; ++i) {
-        m.keywordLengths[i] = static_cast<uint16_t>(lengths[i]);
-        addKeyword(reinterpret_cast<const unsigned char*>(keywords[i]), lengths[i],
-                   static_cast<uint16_t>(i));
+        const PreparedEntry& entry = entries[i];
+        m.keywordLengths[i] = static_cast<uint16_t>(entry.keywordLength);
+        if (entry.usable) {
+            addKeyword(reinterpret_cast<const unsigned char*>(entry.keyword), entry.keywordLength,
+                       static_cast<uint16_t>(i), entry.loneLead);
+        }
     }
     buildLongLists();
-    buildKeywordAutomaton();
-    m.automatonUsed = keywordAutomatonUsed();
+    buildKeywordAutomaton(m.automaton);
+    m.automatonUsed = keywordAutomatonUsed(m.automaton);
+    building = nullptr;
 }
 
-void findKeywordHits(const char* text, int length, KeywordHits* found) {
+void findKeywordHits(TextEncoding encoding, const char* text, int length, KeywordHits* found) {
     int count = 0;
-    found->textLength = searchKeywords(text, length, found->starts, [&](int at, unsigned entry) {
+    const auto onHit = [&](int at, unsigned entry) {
         found->hits[count].at = static_cast<uint16_t>(at);
         found->hits[count].entry = static_cast<uint16_t>(entry);
         ++count;
-    });
+    };
+    found->textLength = encoding == TEXT_CP932
+                            ? searchKeywords<cp932Matcher>(text, length, found->starts, onHit)
+                            : searchKeywords<utf8Matcher>(text, length, found->starts, onHit);
     found->count = count;
 }
 
-size_t keywordMatcherExtraBytes() {
-    return keywordAutomatonBytes();
+size_t keywordMatcherExtraBytes(TextEncoding encoding) {
+    return keywordAutomatonBytes(keywordMatcherFor(encoding).automaton);
 }

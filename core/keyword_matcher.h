@@ -1,11 +1,16 @@
 // Keyword matching: which entry wins at each position of a piece of text.
 // The build step (keyword_matcher.cpp) fills one plain structure from the
-// table; the search step, here so that a caller's loop takes it in whole,
-// only reads it.
+// prepared entries of one encoding; the search step, here so that a
+// caller's loop takes it in whole, only reads it.
 //
 //   build(keywords):
-//     for each keyword k, lowest entry first:
+//     for each keyword k, lowest entry first (none without a form):
 //       empty        -> noted, matches nowhere
+//       ends with a lone lead byte (code page 932):
+//         1 byte     -> pairEntry[k, b] lowered to k's entry for every b
+//                       that is not a trail byte; shortStops set likewise
+//         longer     -> stops set as below; into the automaton, which
+//                       looks at the byte after it
 //       1 or 2 bytes -> pairEntry[every pair k can start] lowered to k's entry;
 //                       shortStops[those pairs] set
 //       3 to 16      -> longStops[hash of its first 4 bytes] set (of a 3-byte
@@ -22,7 +27,9 @@
 //       if text[p] == 0: return                                 (text ends)
 //       e = lowest of pairEntry[pair at p], the list's keywords that match
 //           at p, and starts[p]
-//       if e: hit (p, e); p += length of e's keyword  else: p += 1
+//       if e and (UTF-8, or a code page 932 character begins at p):
+//         hit (p, e); p += length of e's keyword
+//       else: p += 1
 //
 // Contracts:
 // - The text is zero-terminated and no keyword holds a zero byte, so no
@@ -32,7 +39,16 @@
 //   test loads four bytes, a list test sixteen.
 // - The stop tables never report a false negative: every position where a
 //   keyword starts is a stop. A stop with no match costs a wasted look only.
-// - At one position the lowest entry wins, whatever the keywords' lengths.
+// - At one position the lowest entry wins, whatever the keywords' lengths,
+//   among those that match whole characters: a keyword begins where a
+//   character does, and ends where one does or the text ends. A keyword in
+//   its UTF-8 form always does once its bytes match, and so does one in code
+//   page 932 that begins where a character does, unless it ends with a lone
+//   lead byte and a trail byte follows: those are left out where they match.
+// - Whether a position begins a code page 932 character is found by walking
+//   back over lead bytes, never past the end of the last hit or the last
+//   position so decided, so the walk reads each byte a bounded number of
+//   times.
 // - Time is linear in the text whatever the table: a stop costs at most a
 //   pair lookup, LONG_LIST_LIMIT comparisons of sixteen bytes and a look at
 //   the automaton's starts, and the automaton reads each byte a bounded
@@ -43,7 +59,9 @@
 #include <cstdint>
 #include <cstring>
 
+#include "core/characters.h"
 #include "core/decoration_table.h"
+#include "core/entry_tags.h"
 #include "core/keyword_automaton.h"
 
 // The longest text searched at once (a read takes at most this many bytes).
@@ -92,6 +110,7 @@ struct KeywordMatcher {
     uint16_t singleByteEntry[256];        // lowest entry whose keyword is this byte
     bool emptyKeyword;                    // occurs in every line, matches nowhere
     bool automatonUsed;                   // some keyword went to the automaton
+    KeywordAutomaton* automaton;          // this encoding's
     uint16_t keywordLengths[MAX_ENTRIES]; // by entry
 
     LongKeyword longKeywords[MAX_ENTRIES];
@@ -109,16 +128,25 @@ struct KeywordMatcher {
     uint16_t listFilled[1 << LIST_HASH_BITS]; // of them placed so far
 };
 
-// Built once per conversion, then only read (by both lanes at once).
-extern KeywordMatcher keywordMatcher;
+// One per encoding a text is read in, each built once per conversion when a
+// text of that encoding first needs it, then only read (by both lanes at
+// once). Two objects of their own, so that the search step, made for each,
+// reaches its tables at fixed addresses.
+extern KeywordMatcher cp932Matcher;
+extern KeywordMatcher utf8Matcher;
 
-// Build step: the keywords of entries 0 .. count - 1 (count at most 512),
-// lengths[i] bytes each, none holding a zero byte. Replaces the keywords of
-// the last build; they must stay in place until the next one.
-void buildKeywordMatcher(const char* const keywords[], const int lengths[], int count);
+inline KeywordMatcher& keywordMatcherFor(TextEncoding encoding) {
+    return encoding == TEXT_UTF8 ? utf8Matcher : cp932Matcher;
+}
 
-// Bytes the last build's automaton takes.
-size_t keywordMatcherExtraBytes();
+// Build step: the forms of `count` prepared entries of `encoding` (count at
+// most 512), none holding a zero byte; an entry that is not usable matches
+// nowhere. Replaces the keywords of the last build of that encoding; they
+// must stay in place until the next one.
+void buildKeywordMatcher(TextEncoding encoding, const PreparedEntry* entries, int count);
+
+// Bytes the last build's automaton of `encoding` takes.
+size_t keywordMatcherExtraBytes(TextEncoding encoding);
 
 // ---------------------------------------------------------------------------
 // Search step.
@@ -173,24 +201,25 @@ SCAN_STEP uint64_t eightBytesAt(const unsigned char* at) {
 }
 
 // shortStops[pair at `at`] | longStops[hash at `at`], from a single load.
-SCAN_STEP unsigned stopAt(const unsigned char* at) {
+template <const KeywordMatcher& M> SCAN_STEP unsigned stopAt(const unsigned char* at) {
     const uint32_t bytes = fourBytesAt(at);
-    return keywordMatcher.shortStops[bytes & 0xFFFF] | keywordMatcher.longStops[hashOfFour(bytes)];
+    return M.shortStops[bytes & 0xFFFF] | M.longStops[hashOfFour(bytes)];
 }
 
 // The first stop at or after `at`. Reads up to three bytes past the stop.
+template <const KeywordMatcher& M>
 SCAN_STEP const unsigned char* nextStop(const unsigned char* at) {
     for (;; at += 4) {
-        if (stopAt(at)) {
+        if (stopAt<M>(at)) {
             return at;
         }
-        if (stopAt(at + 1)) {
+        if (stopAt<M>(at + 1)) {
             return at + 1;
         }
-        if (stopAt(at + 2)) {
+        if (stopAt<M>(at + 2)) {
             return at + 2;
         }
-        if (stopAt(at + 3)) {
+        if (stopAt<M>(at + 3)) {
             return at + 3;
         }
     }
@@ -199,8 +228,8 @@ SCAN_STEP const unsigned char* nextStop(const unsigned char* at) {
 // The entry that wins at a stop position among the pairs and the lists, or
 // NO_ENTRY. `at` may be read HEAD_LENGTH - 1 bytes past the text's end: a
 // keyword's head never matches across the terminator.
-SCAN_STEP unsigned entryAt(const unsigned char* at) {
-    const KeywordMatcher& m = keywordMatcher;
+template <const KeywordMatcher& M> SCAN_STEP unsigned entryAt(const unsigned char* at) {
+    const KeywordMatcher& m = M;
     const uint32_t bytes = fourBytesAt(at);
     const unsigned pair = bytes & 0xFFFF;
     unsigned best = m.shortStops[pair] ? m.pairEntry[pair] : NO_ENTRY;
@@ -228,27 +257,48 @@ SCAN_STEP unsigned entryAt(const unsigned char* at) {
     return best;
 }
 
+// Whether a code page 932 character begins at `at`, given that one begins
+// at *known (at most `at`). A byte that is not a lead byte ends a character,
+// so most positions are decided by the byte before them; otherwise the lead
+// bytes before `at` pair up from the first of them (see
+// beginsCp932Character), and *known moves up to `at`, or to the character
+// just before it, so that no later look walks back over them again.
+SCAN_STEP bool charBeginsAt(const unsigned char* bytes, int* known, int at) {
+    if (at <= *known || !isCp932Lead(bytes[at - 1])) {
+        return true;
+    }
+    const bool begins =
+        beginsCp932Character(bytes, static_cast<size_t>(*known), static_cast<size_t>(at));
+    *known = begins ? at : at - 1;
+    return begins;
+}
+
 // Calls onHit(at, entry) for each hit in `text`, zero-terminated, whose
-// first `length` bytes are the piece (length at most MAX_PIECE_LENGTH),
-// readable MATCHER_READ_PAST bytes past its terminator; `starts` is scratch
-// of MAX_PIECE_LENGTH hits, one for each thread searching. Returns where the
-// text ends (its first zero byte). Safe on two threads at once.
-template <typename OnHit>
+// first `length` bytes are the piece (length at most MAX_PIECE_LENGTH), which
+// begins a character, readable MATCHER_READ_PAST bytes past its terminator;
+// `starts` is scratch of MAX_PIECE_LENGTH hits, one for each thread
+// searching. Returns where the text ends (its first zero byte). Safe on two
+// threads at once. M is cp932Matcher, whose hits must begin a code page 932
+// character, or utf8Matcher.
+template <const KeywordMatcher& M, typename OnHit>
 SCAN_STEP int searchKeywords(const char* text, int length, KeywordHit* starts, OnHit onHit) {
+    const KeywordMatcher& m = M;
+    constexpr bool CP932 = &M == &cp932Matcher;
     const unsigned char* const bytes = reinterpret_cast<const unsigned char*>(text);
     // The automaton's starts by falling position, the next at `next`.
     int next = -1;
-    if (keywordMatcher.automatonUsed) {
+    if (m.automatonUsed) {
         const int end = static_cast<int>(strnlen(text, static_cast<size_t>(length)));
-        next = findAutomatonStarts(bytes, end, starts) - 1;
+        next = findAutomatonStarts(m.automaton, bytes, end, starts) - 1;
     }
     int q = 0;
+    int known = 0; // a code page 932 character begins here
     for (;;) {
-        q = static_cast<int>(nextStop(bytes + q) - bytes);
+        q = static_cast<int>(nextStop<M>(bytes + q) - bytes);
         if (bytes[q] == 0) {
             return q; // everything stops at the first zero byte
         }
-        unsigned entry = entryAt(bytes + q);
+        unsigned entry = entryAt<M>(bytes + q);
         if (next >= 0) {
             while (next >= 0 && starts[next].at < q) {
                 --next;
@@ -257,12 +307,13 @@ SCAN_STEP int searchKeywords(const char* text, int length, KeywordHit* starts, O
                 entry = starts[next].entry;
             }
         }
-        if (entry == NO_ENTRY) {
+        if (entry == NO_ENTRY || (CP932 && !charBeginsAt(bytes, &known, q))) {
             ++q;
             continue;
         }
         onHit(q, entry);
-        q += keywordMatcher.keywordLengths[entry];
+        q += m.keywordLengths[entry];
+        known = q;
     }
 }
 
@@ -276,4 +327,4 @@ struct KeywordHits {
 };
 
 // searchKeywords into `found`.
-void findKeywordHits(const char* text, int length, KeywordHits* found);
+void findKeywordHits(TextEncoding encoding, const char* text, int length, KeywordHits* found);

@@ -14,6 +14,8 @@
 
 static_assert(PIECE_LENGTH <= MAX_PIECE_LENGTH, "the matcher searches a whole piece");
 static_assert(SHORT_COPY_LIMIT + 8 >= MATCHER_READ_PAST, "a region holds the matcher's reads");
+static_assert(PIECE_LENGTH + PIECE_DECISION_BYTES <= TEXT_REGION_CARRY,
+              "a region reader keeps the bytes that decide a piece");
 
 namespace {
 
@@ -23,8 +25,7 @@ constexpr size_t LARGE_MATCHER = 1024 * 1024;
 
 struct Decorator {
     bool debugging; // diagnostics are sent only while somebody reads them
-    const char* keywords[MAX_ENTRIES];
-    int keywordLengths[MAX_ENTRIES];
+    EncodingChoice encodingChoice;
     KeywordHit starts[PIPELINE_LANES][MAX_PIECE_LENGTH]; // each lane's search scratch
     TextReader input;
     TextWriter output;
@@ -47,12 +48,29 @@ void reportRun(const char* line, int runStart, int p, const DecorationEntry& ent
     debugOut("\t[<font size=%d color=#%s>%s</font>]\n", entry.size, entry.colour, entryText(entry));
 }
 
-// Whether each entry's keyword occurs in the line: the entries' `hit` fields
-// tell it for the last line of a conversion.
-void markHits(const char* line) {
+// Whether each entry's keyword, in the form searched for in the line's
+// encoding, occurs in the line: the entries' `hit` fields tell it for the
+// last line of a conversion. A keyword with no such form occurs nowhere.
+void markHits(const char* line, TextEncoding encoding) {
+    const EntryTags& tags = entryTags[encoding];
     for (int i = 0; i < decorationTable.count; ++i) {
-        DecorationEntry& entry = decorationTable.entries[i];
-        entry.hit = std::strstr(line, entryText(entry)) != nullptr ? 1 : 0;
+        const PreparedEntry& form = tags.entries[i];
+        decorationTable.entries[i].hit =
+            form.usable && std::strstr(line, form.keyword) != nullptr ? 1 : 0;
+    }
+}
+
+// Builds the keyword forms, their decorated texts and the matcher of one
+// encoding, for the pieces read in it.
+void prepareEncoding(TextEncoding encoding) {
+    prepareEntryTags(encoding);
+    buildKeywordMatcher(encoding, entryTags[encoding].entries, entryTags[encoding].count);
+}
+
+// The pipeline's readying step: code page 932 is ready before it starts.
+void readyEncoding(TextEncoding encoding) {
+    if (encoding != TEXT_CP932) {
+        prepareEncoding(encoding);
     }
 }
 
@@ -66,9 +84,12 @@ inline void writeLineEnd(TextWriter* out, const char* piece, int start, int end)
                    newline ? LINE_END : LINE_END + 2, tail);
 }
 
-// Decorates one piece: the text between keywords as it is, each keyword as
-// its entry's decorated text.
-void decoratePiece(TextWriter* out, const char* piece, int pieceLength, int lane) {
+// Decorates one piece with the matcher M and the prepared entries of its
+// encoding: the text between keywords as it is, each keyword as its entry's
+// decorated text.
+template <const KeywordMatcher& M>
+void decorateIn(TextWriter* out, const char* piece, int pieceLength, int lane,
+                const PreparedEntry* forms) {
     const bool debugging = decorator.debugging;
     if (debugging) {
         debugOut("DataNum = %d\n", decorationTable.count);
@@ -77,8 +98,8 @@ void decoratePiece(TextWriter* out, const char* piece, int pieceLength, int lane
     int runStart = 0;
     bool matched = false;
     const int lineLength =
-        searchKeywords(piece, pieceLength, decorator.starts[lane], [&](int at, unsigned entry) {
-            const PreparedEntry& prepared = entryTags.entries[entry];
+        searchKeywords<M>(piece, pieceLength, decorator.starts[lane], [&](int at, unsigned entry) {
+            const PreparedEntry& prepared = forms[entry];
             if (debugging) {
                 const DecorationEntry& table = decorationTable.entries[entry];
                 debugOut("Hit[%s][%d]\n", entryText(table), at);
@@ -100,7 +121,7 @@ void decoratePiece(TextWriter* out, const char* piece, int pieceLength, int lane
         // No keyword in the line: copied whole. An empty keyword still sends
         // the line down the scanning path, which writes nothing at all for a
         // line that is empty.
-        if (lineLength > 0 || !keywordMatcher.emptyKeyword) {
+        if (lineLength > 0 || !M.emptyKeyword) {
             writeLineEnd(out, piece, 0, lineLength);
         }
     } else if (runStart < lineLength) {
@@ -109,10 +130,23 @@ void decoratePiece(TextWriter* out, const char* piece, int pieceLength, int lane
     }
 }
 
+void decoratePiece(TextWriter* out, const char* piece, int pieceLength, int lane,
+                   TextEncoding encoding) {
+    if (encoding == TEXT_CP932) {
+        decorateIn<cp932Matcher>(out, piece, pieceLength, lane, entryTags[TEXT_CP932].entries);
+    } else {
+        decorateIn<utf8Matcher>(out, piece, pieceLength, lane, entryTags[TEXT_UTF8].entries);
+    }
+}
+
 } // namespace
 
 void setDecoratorRegionLength(size_t length) {
     setPipelineRegionLength(length);
+}
+
+void setDecoratorEncoding(EncodingChoice choice) {
+    decorator.encodingChoice = choice;
 }
 
 DecorateResult decorateFileResult(const PathChar* inputPath, const PathChar* outputPath) {
@@ -137,23 +171,21 @@ DecorateResult decorateFileResult(const PathChar* inputPath, const PathChar* out
         return DECORATE_EMPTY_INPUT;
     }
 
-    prepareEntryTags();
-    for (int i = 0; i < entryTags.count; ++i) {
-        d.keywords[i] = entryTags.entries[i].keyword;
-        d.keywordLengths[i] = entryTags.entries[i].keywordLength;
-    }
-    buildKeywordMatcher(d.keywords, d.keywordLengths, entryTags.count);
+    // Code page 932 comes first: a text is read so until its encoding is
+    // decided, and most texts are. The UTF-8 forms are made when a text
+    // turns out to need them.
+    prepareEncoding(TEXT_CP932);
 
     // The input is read up to the size it had when the conversion began (to
     // its end when that cannot be measured), or up to a 0x1A byte. Debugger
     // output must come in the file's order: one lane then.
-    openTextRegions(&d.regions, d.input.file, inputSize);
+    openTextRegions(&d.regions, d.input.file, inputSize, d.encodingChoice);
     const size_t slotCapacity =
-        keywordMatcherExtraBytes() > LARGE_MATCHER ? SLOT_OUTPUT / 4 : SLOT_OUTPUT;
-    runRegionPipeline(&d.regions, d.output.file, inputSize, decoratePiece, !d.debugging,
-                      slotCapacity, &d.result);
+        keywordMatcherExtraBytes(TEXT_CP932) > LARGE_MATCHER ? SLOT_OUTPUT / 4 : SLOT_OUTPUT;
+    runRegionPipeline(&d.regions, d.output.file, inputSize, decoratePiece, readyEncoding,
+                      !d.debugging, slotCapacity, &d.result);
     if (d.result.anyPiece) {
-        markHits(d.result.lastPiece);
+        markHits(d.result.lastPiece, d.result.lastEncoding);
     }
     bool writeOk = d.result.writeOk;
     const bool readOk = !d.regions.failed;

@@ -5,6 +5,7 @@
 #include <cstddef>
 
 #include "core/path_text.h"
+#include "core/text_regions.h"
 
 enum DecorateResult {
     DECORATE_DONE,              // input read to its end
@@ -24,3 +25,7 @@ DecorateResult decorateFileResult(const PathChar* inputPath, const PathChar* out
 // the output does not depend on it. Small values let tests cross many
 // region boundaries with small inputs.
 void setDecoratorRegionLength(size_t length);
+
+// How every later conversion decides a text's encoding: from the text
+// itself (ENCODING_AUTO, the default), or one encoding for all.
+void setDecoratorEncoding(EncodingChoice choice);

@@ -23,6 +23,8 @@ struct Lane {
     // piece is the one of the highest region.
     int64_t lastPieceRegion;
     char lastPiece[PIECE_LENGTH + 1];
+    TextEncoding encoding;     // of the region it holds
+    TextEncoding lastEncoding; // of its last piece
     unsigned char raw[REGION_CAPACITY + SHORT_COPY_LIMIT + 8];
 };
 
@@ -34,6 +36,8 @@ struct OutputSlot {
 struct Pipeline {
     TextRegionReader* regions;
     PieceStep step;
+    EncodingStep ready;
+    bool encodingReady[TEXT_ENCODINGS];
     Lane lanes[PIPELINE_LANES];
     OutputSlot slots[OUTPUT_SLOTS];
     size_t regionLength; // 0 until set: REGION_CAPACITY
@@ -89,7 +93,7 @@ void waitForTurn(void* context) {
 }
 
 void decorateRegion(Lane* lane, TextWriter* out, size_t length) {
-    TextRegion region = {lane->raw, length, 0, nullptr, 0};
+    TextRegion region = {lane->raw, length, 0, nullptr, 0, lane->encoding};
     char* piece = nullptr;
     char* last = nullptr;
     int lastLength = 0;
@@ -98,7 +102,7 @@ void decorateRegion(Lane* lane, TextWriter* out, size_t length) {
         if (pieceLength == 0) {
             break;
         }
-        pipeline.step(out, piece, pieceLength, lane->number);
+        pipeline.step(out, piece, pieceLength, lane->number, lane->encoding);
         last = piece;
         lastLength = pieceLength;
     }
@@ -107,6 +111,7 @@ void decorateRegion(Lane* lane, TextWriter* out, size_t length) {
         std::memcpy(lane->lastPiece, last, static_cast<size_t>(lastLength));
         lane->lastPiece[lastLength] = 0;
         lane->lastPieceRegion = static_cast<int64_t>(lane->region);
+        lane->lastEncoding = lane->encoding;
     }
 }
 
@@ -129,6 +134,13 @@ void runLane(void* context) {
         bool last = false;
         const size_t length =
             readTextRegion(p.regions, lane->raw, regionLength(), PIECE_LENGTH, &last);
+        // Still this lane's turn to read: the other lane cannot be readying
+        // an encoding, only decorating pieces of one already ready.
+        lane->encoding = p.regions->encoding;
+        if (!p.encodingReady[lane->encoding]) {
+            p.ready(lane->encoding);
+            p.encodingReady[lane->encoding] = true;
+        }
         platformLock();
         p.reading = false;
         p.inputDone = last;
@@ -174,10 +186,15 @@ void setPipelineRegionLength(size_t length) {
 }
 
 void runRegionPipeline(TextRegionReader* regions, FILE* output, int64_t inputSize, PieceStep step,
-                       bool twoLanes, size_t slotCapacity, PipelineResult* result) {
+                       EncodingStep ready, bool twoLanes, size_t slotCapacity,
+                       PipelineResult* result) {
     Pipeline& p = pipeline;
     p.regions = regions;
     p.step = step;
+    p.ready = ready;
+    for (bool& done : p.encodingReady) {
+        done = false;
+    }
     p.reading = false;
     p.inputDone = false;
     p.regionsRead = 0;
@@ -215,7 +232,9 @@ void runRegionPipeline(TextRegionReader* regions, FILE* output, int64_t inputSiz
     }
     result->anyPiece = lastLane != nullptr;
     result->lastPiece[0] = 0;
+    result->lastEncoding = TEXT_CP932;
     if (lastLane != nullptr) {
         std::memcpy(result->lastPiece, lastLane->lastPiece, sizeof result->lastPiece);
+        result->lastEncoding = lastLane->lastEncoding;
     }
 }

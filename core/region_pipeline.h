@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "core/text_file.h"
+#include "core/text_regions.h"
 
 // A read takes at most PIECE_LENGTH bytes: longer lines arrive in pieces,
 // each decorated as a line of its own.
@@ -17,23 +18,34 @@ constexpr int PIPELINE_LANES = 2;
 constexpr size_t SLOT_OUTPUT = 512 * 1024;
 
 // Decorates one piece (pieceLength bytes, zero-terminated, ending with its
-// only LF if it holds one) into `out`. `lane` (0 .. PIPELINE_LANES - 1) is
-// the lane calling: two lanes may call at once, each with its own number.
-typedef void (*PieceStep)(TextWriter* out, const char* piece, int pieceLength, int lane);
+// only LF if it holds one, read in `encoding`) into `out`. `lane` (0 ..
+// PIPELINE_LANES - 1) is the lane calling: two lanes may call at once, each
+// with its own number.
+typedef void (*PieceStep)(TextWriter* out, const char* piece, int pieceLength, int lane,
+                          TextEncoding encoding);
+
+// Readies what decorating pieces of `encoding` takes. Called once for each
+// encoding the input's regions come in, before the first of its pieces, and
+// never beside another call of itself; the other lane may be decorating
+// pieces of the other encoding meanwhile.
+typedef void (*EncodingStep)(TextEncoding encoding);
 
 struct PipelineResult {
     bool writeOk;
     bool anyPiece; // the input gave at least one piece
-    // The file's last piece, zero-terminated.
+    // The file's last piece, zero-terminated, and the encoding it was read in.
     char lastPiece[PIECE_LENGTH + 1];
+    TextEncoding lastEncoding;
 };
 
 // Decorates every piece of `regions` (opened on a file of inputSize bytes,
-// -1 when unknown) with `step` into `output`. Two lanes are used when
-// `twoLanes` allows and the input is larger than a region; each of the
-// output slots takes slotCapacity bytes (at most SLOT_OUTPUT).
+// -1 when unknown) with `step` into `output`, readying each encoding with
+// `ready` first. Two lanes are used when `twoLanes` allows and the input is
+// larger than a region; each of the output slots takes slotCapacity bytes
+// (at most SLOT_OUTPUT).
 void runRegionPipeline(TextRegionReader* regions, FILE* output, int64_t inputSize, PieceStep step,
-                       bool twoLanes, size_t slotCapacity, PipelineResult* result);
+                       EncodingStep ready, bool twoLanes, size_t slotCapacity,
+                       PipelineResult* result);
 
 // Bytes of input taken at a time (clamped to what a lane can hold).
 void setPipelineRegionLength(size_t length);

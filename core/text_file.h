@@ -57,48 +57,6 @@ int64_t textReaderPosition(const TextReader* reader);
 
 void closeTextReader(TextReader* reader);
 
-// Reading in regions: runs of whole pieces, each of which can be cut into
-// its pieces with no byte from outside it, giving exactly the lines that
-// readTextLine gives with a capacity of maxLength + 1, so that regions can be
-// worked on apart (by different threads, say). The caller takes turns: one region is read at a
-// time.
-constexpr size_t TEXT_REGION_CARRY = 4096; // largest maxLength it keeps to
-
-struct TextRegionReader {
-    FILE* file;
-    int64_t left; // bytes still to read, or -1 to read to the end
-    bool atEnd;   // end of file or of `left`, 0x1A or a read error seen
-    bool failed;  // a read error occurred
-    // The start of a piece that the last region could not decide.
-    size_t carryLength;
-    unsigned char carry[TEXT_REGION_CARRY];
-};
-
-// Reads `size` bytes of an open, unbuffered binary stream (-1: to its end).
-void openTextRegions(TextRegionReader* reader, FILE* file, int64_t size);
-
-// Fills `region`, of capacity bytes (at least 2 * maxLength + 2) and
-// SHORT_COPY_LIMIT + 8 spare bytes past them, with the next region of the
-// input, pieces of at most maxLength bytes. Returns its length; *last is set
-// when no region follows it.
-size_t readTextRegion(TextRegionReader* reader, unsigned char* region, size_t capacity,
-                      int maxLength, bool* last);
-
-// A region being cut into pieces: start at 0 and heldAt at nullptr.
-struct TextRegion {
-    unsigned char* bytes;
-    size_t length;
-    size_t start;
-    unsigned char* heldAt;
-    unsigned char heldByte;
-};
-
-// The region's next piece, as readTextLine would give it with a capacity of
-// maxLength + 1 (at most maxLength bytes, CR LF made LF), in place and
-// zero-terminated; valid, and free to change, until the next call. Returns 0
-// at its end.
-int nextRegionPiece(TextRegion* region, char** piece, int maxLength);
-
 // Opens for writing, creating or emptying the file.
 bool openTextWriter(TextWriter* writer, const PathChar* path);
 // Adopts an already open binary stream.

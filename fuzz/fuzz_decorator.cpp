@@ -20,6 +20,9 @@ const char* const KEYWORDS[] = {
     "",     "a",    "ab",     "abc",    "abcd",   "aa",       "b",        "\\",
     "\x81", "\x9F", "\x81\\", "\x83\\", "\\\x81", "\x9F\x40", "\x81\x81", "\x81\x9F\x81",
     "\r",   "a\r",  "\r\r",   "\x1A",   "<BR>",   "%s",       "%d%n",     "\xFC\xFC",
+    // Whole characters with UTF-8 forms (重要, ア, ｱ, and the single bytes
+    // Windows alone maps), and codes that have none.
+    "\x8F\x64\x97\x76", "\x83\x41", "\xB1", "\x80", "\xA0", "\xFD", "\x85\x40", "A\x81",
 };
 constexpr int KEYWORD_COUNT = sizeof KEYWORDS / sizeof KEYWORDS[0];
 
@@ -189,8 +192,8 @@ void describeTable() {
 
 // Input layout: a flags byte (bit 0 lineBreakTags, bit 1 a debugger-output
 // listener, bits 2-3 how many times the text is repeated less one, bit 4
-// filler entries), the number of entries, each entry's fields, then the
-// text: the rest of the input.
+// filler entries), how the text's encoding is decided, the number of
+// entries, each entry's fields, then the text: the rest of the input.
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static char inputPath[512];
     static char fastPath[512];
@@ -206,6 +209,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     ByteReader in{data, size};
     const uint8_t flags = in.byte();
+    // Mostly decided from the text, as a user's files are.
+    static const EncodingChoice READINGS[] = {ENCODING_AUTO, ENCODING_AUTO, ENCODING_ALWAYS_CP932,
+                                              ENCODING_ALWAYS_UTF8};
+    const EncodingChoice reading = READINGS[in.byte() % 4];
+    setDecoratorEncoding(reading);
+    setReferenceEncoding(reading);
     const int planCount = in.byte() % (MAX_PLANS + 1);
     for (int i = 0; i < planCount; ++i) {
         readPlan(in, plans[i]);

@@ -1,29 +1,64 @@
 // The keyword matcher on its own, against the plain rule: at each position
-// the lowest entry whose keyword starts there wins and the search goes on
-// after it; nothing matches at or past the first zero byte; an empty keyword
-// matches nowhere.
+// where a character begins, the lowest entry whose keyword starts there and
+// ends where a character does (or the text ends) wins, and the search goes
+// on after it; nothing matches at or past the first zero byte; an empty
+// keyword matches nowhere.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "core/characters.h"
 #include "core/decoration_table.h"
 #include "core/keyword_matcher.h"
 #include "random_text.h"
 
 namespace {
 
-std::vector<KeywordHit> plainHits(const std::string& text, const std::vector<std::string>& table) {
+// Where characters begin in `text` up to `end`, and at `end`: walked from
+// the start by the encoding's plain rule.
+std::vector<bool> characterStarts(const std::string& text, size_t end, TextEncoding encoding) {
+    std::vector<bool> starts(end + 1, false);
+    const auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
+    size_t i = 0;
+    while (i < end) {
+        starts[i] = true;
+        size_t n = 1;
+        if (encoding == TEXT_CP932) {
+            const bool lead =
+                (byte(i) >= 0x81 && byte(i) <= 0x9F) || (byte(i) >= 0xE0 && byte(i) <= 0xFC);
+            if (lead && i + 1 < end &&
+                ((byte(i + 1) >= 0x40 && byte(i + 1) <= 0x7E) ||
+                 (byte(i + 1) >= 0x80 && byte(i + 1) <= 0xFC))) {
+                n = 2;
+            }
+        } else {
+            const int sequence = utf8SequenceLength(
+                reinterpret_cast<const unsigned char*>(text.data()) + i, end - i);
+            n = sequence > 0 ? static_cast<size_t>(sequence) : 1;
+        }
+        i += n;
+    }
+    starts[end] = true;
+    return starts;
+}
+
+std::vector<KeywordHit> plainHits(const std::string& text, const std::vector<std::string>& table,
+                                  TextEncoding encoding) {
     std::vector<KeywordHit> hits;
     const size_t end = text.find('\0') == std::string::npos ? text.size() : text.find('\0');
+    const std::vector<bool> starts = characterStarts(text, end, encoding);
     size_t p = 0;
     while (p < end) {
         size_t winner = table.size();
-        for (size_t i = 0; i < table.size() && winner == table.size(); ++i) {
+        for (size_t i = 0; i < table.size() && winner == table.size() && starts[p]; ++i) {
             const std::string& k = table[i];
-            if (!k.empty() && p + k.size() <= end && text.compare(p, k.size(), k) == 0) {
+            if (!k.empty() && p + k.size() <= end && text.compare(p, k.size(), k) == 0 &&
+                starts[p + k.size()]) {
                 winner = i;
             }
         }
@@ -37,17 +72,26 @@ std::vector<KeywordHit> plainHits(const std::string& text, const std::vector<std
     return hits;
 }
 
-// Builds the matcher from `table` and searches `text` (at most
-// MAX_PIECE_LENGTH bytes); the bytes past its terminator are the start of a
-// keyword, so a match that ran past the end would show.
-::testing::AssertionResult agrees(const std::vector<std::string>& table, const std::string& text) {
-    std::vector<const char*> keywords;
-    std::vector<int> lengths;
-    for (const std::string& k : table) {
-        keywords.push_back(k.c_str());
-        lengths.push_back(static_cast<int>(k.size()));
+// Builds the matcher of `encoding` from `table`, the keywords in the form
+// searched for, and searches `text` (at most MAX_PIECE_LENGTH bytes); the
+// bytes past its terminator are the start of a keyword, so a match that ran
+// past the end would show.
+::testing::AssertionResult searchFinds(const std::vector<std::string>& table,
+                                       const std::string& text,
+                                       const std::vector<KeywordHit>& expected,
+                                       TextEncoding encoding) {
+    static PreparedEntry entries[MAX_ENTRIES];
+    for (size_t i = 0; i < table.size(); ++i) {
+        const std::string& k = table[i];
+        entries[i] = PreparedEntry{};
+        entries[i].usable = true;
+        entries[i].keyword = k.c_str();
+        entries[i].keywordLength = static_cast<int>(k.size());
+        entries[i].loneLead = encoding == TEXT_CP932 &&
+                              endsWithLoneLead(reinterpret_cast<const unsigned char*>(k.data()),
+                                               static_cast<int>(k.size()));
     }
-    buildKeywordMatcher(keywords.data(), lengths.data(), static_cast<int>(table.size()));
+    buildKeywordMatcher(encoding, entries, static_cast<int>(table.size()));
     std::vector<char> buffer(text.begin(), text.end());
     buffer.push_back('\0');
     const std::string& tempting = table.empty() ? text : table.back();
@@ -56,8 +100,7 @@ std::vector<KeywordHit> plainHits(const std::string& text, const std::vector<std
                                           : tempting[static_cast<size_t>(i) % tempting.size()]);
     }
     static KeywordHits found;
-    findKeywordHits(buffer.data(), static_cast<int>(text.size()), &found);
-    const std::vector<KeywordHit> expected = plainHits(text, table);
+    findKeywordHits(encoding, buffer.data(), static_cast<int>(text.size()), &found);
     const size_t end = text.find('\0') == std::string::npos ? text.size() : text.find('\0');
     if (found.textLength != static_cast<int>(end)) {
         return ::testing::AssertionFailure()
@@ -75,6 +118,30 @@ std::vector<KeywordHit> plainHits(const std::string& text, const std::vector<std
         }
     }
     return ::testing::AssertionSuccess();
+}
+
+std::string hex(const std::string& bytes) {
+    std::string out;
+    char two[4];
+    for (const char c : bytes) {
+        std::snprintf(two, sizeof two, "%02X ", static_cast<unsigned char>(c));
+        out += two;
+    }
+    return out;
+}
+
+// The matcher against the plain rule; a failure shows a small case whole.
+::testing::AssertionResult agrees(const std::vector<std::string>& table, const std::string& text,
+                                  TextEncoding encoding = TEXT_CP932) {
+    ::testing::AssertionResult result =
+        searchFinds(table, text, plainHits(text, table, encoding), encoding);
+    if (!result && table.size() <= 12 && text.size() <= 400) {
+        for (size_t i = 0; i < table.size(); ++i) {
+            result << "\n entry " << i << ": " << hex(table[i]);
+        }
+        result << "\n text: " << hex(text);
+    }
+    return result;
 }
 
 std::string freshKeyword(Random& r) {
@@ -270,5 +337,128 @@ TEST(KeywordMatcher, OverlappingKeywordsOfTwoLetters) {
         }
         text.resize(std::min<size_t>(text.size(), MAX_PIECE_LENGTH));
         ASSERT_TRUE(agrees(table, text)) << "seed " << seed;
+    }
+}
+
+namespace {
+
+// Fixed cases with their hits written out: (position, entry).
+struct MatcherCase {
+    const char* name;
+    TextEncoding encoding;
+    std::vector<std::string> keywords;
+    std::string text;
+    std::vector<std::pair<int, int>> hits;
+};
+
+const std::string LONG_STEM = "0123456789abcdefq"; // past the lists: in the automaton
+
+const MatcherCase WHOLE_CHARACTER_CASES[] = {
+    // Second bytes that are keywords: \u9023 is 98 41, \u8868 95 5C, \u30bd 83 5C.
+    {"second byte A", TEXT_CP932, {"A"}, "\x98\x41\x41", {{2, 0}}},
+    {"backslash inside characters", TEXT_CP932, {"\\"}, "\x95\x5c\\\x83\x5c", {{2, 0}}},
+    // \u30a2 (83 41) inside \uff1e A (81 83 41), then whole.
+    {"a character's bytes across two", TEXT_CP932, {"\x83\x41"}, "\x81\x83\x41\x83\x41", {{3, 0}}},
+    // A lead byte takes the 'a' (0x61) after it as its trail byte.
+    {"a long keyword after a lead byte",
+     TEXT_CP932,
+     {"abcdefghijklmnopq"},
+     "\x81"
+     "abcdefghijklmnopq abcdefghijklmnopq",
+     {{19, 0}}},
+    // A keyword ending in a lone lead byte never takes the trail byte after it.
+    {"lone lead before a trail byte",
+     TEXT_CP932,
+     {"\x81", "\x81\x81"},
+     "\x81\x81\x81",
+     {{0, 1}, {2, 0}}},
+    {"lone lead before a space", TEXT_CP932, {"\x81"}, "\x81 \x81", {{0, 0}, {2, 0}}},
+    {"lone lead rejected, a later entry wins",
+     TEXT_CP932,
+     {"\x81", "\x81\x40"},
+     "\x81\x40",
+     {{0, 1}}},
+    {"two bytes ending in a lone lead",
+     TEXT_CP932,
+     {"A\x81"},
+     "A\x81\x40"
+     "A\x81 ",
+     {{3, 0}}},
+    {"long keyword ending in a lone lead",
+     TEXT_CP932,
+     {LONG_STEM + "\x81"},
+     LONG_STEM + "\x81\x40 " + LONG_STEM + "\x81!",
+     {{20, 0}}},
+    // The lone-lead keyword is a prefix of a longer one: the byte after it
+    // is inside the longer keyword's match.
+    {"lone lead prefix accepted",
+     TEXT_CP932,
+     {LONG_STEM + "\x81", LONG_STEM + "\x81!z"},
+     LONG_STEM + "\x81!z",
+     {{0, 0}}},
+    {"lone lead prefix rejected",
+     TEXT_CP932,
+     {LONG_STEM + "\x81", LONG_STEM + "\x81\x40z"},
+     LONG_STEM + "\x81\x40z",
+     {{0, 1}}},
+    {"lone lead at the end of the text", TEXT_CP932, {"a\x81", "\x81"}, "xa\x81", {{1, 0}}},
+    {"half-width kana are single bytes",
+     TEXT_CP932,
+     {"\xb1"},
+     "\xb1\xb1\x81\xb1",
+     {{0, 0}, {1, 0}}},
+    {"UTF-8 forms match whole",
+     TEXT_UTF8,
+     {"\xe9\x87\x8d\xe8\xa6\x81", "A"},
+     "\xe9\x80\xa3"
+     "A \xe9\x87\x8d\xe8\xa6\x81",
+     {{3, 1}, {5, 0}}},
+    {"UTF-8 after broken bytes", TEXT_UTF8, {"\xe3\x82\xa2"}, "\xe3\xe3\x82\xa2\xc0\x80", {{1, 0}}},
+};
+
+} // namespace
+
+TEST(KeywordMatcher, WholeCharactersOnly) {
+    for (const MatcherCase& c : WHOLE_CHARACTER_CASES) {
+        std::vector<KeywordHit> expected;
+        for (const auto& hit : c.hits) {
+            expected.push_back(
+                KeywordHit{static_cast<uint16_t>(hit.first), static_cast<uint16_t>(hit.second)});
+        }
+        EXPECT_TRUE(searchFinds(c.keywords, c.text, expected, c.encoding)) << c.name;
+        // The plain rule, which the random cases trust, says the same.
+        EXPECT_TRUE(agrees(c.keywords, c.text, c.encoding)) << c.name << " (plain rule)";
+    }
+}
+
+// UTF-8 texts with now and then a byte that breaks a sequence, and keywords
+// that are UTF-8 forms: whole, cut from the text, or sharing its starts.
+TEST(KeywordMatcher, RandomUtf8Texts) {
+    static const char* const CHARACTERS[] = {"a",
+                                             "A",
+                                             " ",
+                                             "\xc3\xa9",
+                                             "\xe9\x87\x8d",
+                                             "\xe8\xa6\x81",
+                                             "\xe3\x82\xa2",
+                                             "\xf0\x9f\x98\x80",
+                                             "\xef\xbd\xb1",
+                                             "\xe9\x80\xa3"};
+    static const char* const BROKEN[] = {"\xe9", "\x87", "\xc0\x80", "\xed\xa0\x80", "\xff"};
+    for (uint64_t seed = 1; seed < 600; ++seed) {
+        Random r(seed);
+        std::string text;
+        while (text.size() < 1 + r.below(MAX_PIECE_LENGTH - 4)) {
+            text += r.chance(3) ? BROKEN[r.below(5)] : CHARACTERS[r.below(10)];
+        }
+        std::vector<std::string> table;
+        for (size_t n = 1 + r.below(seed % 7 == 0 ? 300 : 12); n > 0; --n) {
+            std::string keyword;
+            for (size_t k = 1 + r.below(r.chance(20) ? 12 : 3); k > 0; --k) {
+                keyword += CHARACTERS[r.below(10)];
+            }
+            table.push_back(keyword);
+        }
+        ASSERT_TRUE(agrees(table, text, TEXT_UTF8)) << "seed " << seed;
     }
 }

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "core/text_file.h"
+#include "core/text_regions.h"
 #include "test_support.h"
 
 namespace {
@@ -66,7 +67,7 @@ class TextFileFixture : public ::testing::Test {
         }
         std::setvbuf(file, nullptr, _IONBF, 0);
         auto reader = std::make_unique<TextRegionReader>();
-        openTextRegions(reader.get(), file, size);
+        openTextRegions(reader.get(), file, size, ENCODING_AUTO);
         std::vector<unsigned char> bytes(capacity + SHORT_COPY_LIMIT + 8);
         *regionCount = 0;
         for (bool last = false; !last;) {
@@ -74,7 +75,7 @@ class TextFileFixture : public ::testing::Test {
                 readTextRegion(reader.get(), bytes.data(), capacity, maxLength, &last);
             EXPECT_TRUE(length > 0 || last) << "a region before the last is empty";
             ++*regionCount;
-            TextRegion region = {bytes.data(), length, 0, nullptr, 0};
+            TextRegion region = {bytes.data(), length, 0, nullptr, 0, reader->encoding};
             char* piece = nullptr;
             for (int n; (n = nextRegionPiece(&region, &piece, maxLength)) > 0;) {
                 EXPECT_EQ(piece[n], '\0');

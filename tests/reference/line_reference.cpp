@@ -1,19 +1,155 @@
+// The conversion written the plain way, from the rules and not from the fast
+// code: the whole text read first, its encoding decided, its characters
+// walked one by one, every entry tried at every character. Slow, but short
+// enough to check by eye; the fast decorator must give the same bytes.
 #include "tests/reference/line_reference.h"
 
+#include <cstdio>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "core/decoration_table.h"
 #include "core/text_file.h"
+#include "core/characters.h"
+#include "platform/platform.h"
 
 namespace {
 
-constexpr int LINE_BUFFER = 2048;
+constexpr size_t PIECE = 2047;   // a read takes at most this many bytes
+constexpr size_t WINDOW = 65536; // the text that decides its encoding
 
-TextReader in;
+EncodingChoice choice = ENCODING_AUTO;
 TextWriter out;
 
-void writeDecorated(const DecorationEntry& entry) {
-    const char* keyword = entryText(entry);
+bool lead(unsigned char b) {
+    return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+}
+
+bool trail(unsigned char b) {
+    return (b >= 0x40 && b <= 0x7E) || (b >= 0x80 && b <= 0xFC);
+}
+
+// The length of the well-formed UTF-8 sequence at text[i] (table 3-7 of the
+// Unicode standard), 0 for none. With `cutOk`, one that runs past `end` but
+// is well-formed so far counts whole.
+size_t utf8Length(const std::string& text, size_t i, size_t end, bool cutOk) {
+    const unsigned char b = static_cast<unsigned char>(text[i]);
+    struct Form {
+        unsigned char first, last; // first byte
+        size_t length;
+        unsigned char low, high; // second byte
+    };
+    static const Form FORMS[] = {
+        {0x00, 0x7F, 1, 0, 0},       {0xC2, 0xDF, 2, 0x80, 0xBF}, {0xE0, 0xE0, 3, 0xA0, 0xBF},
+        {0xE1, 0xEC, 3, 0x80, 0xBF}, {0xED, 0xED, 3, 0x80, 0x9F}, {0xEE, 0xEF, 3, 0x80, 0xBF},
+        {0xF0, 0xF0, 4, 0x90, 0xBF}, {0xF1, 0xF3, 4, 0x80, 0xBF}, {0xF4, 0xF4, 4, 0x80, 0x8F},
+    };
+    for (const Form& f : FORMS) {
+        if (b < f.first || b > f.last) {
+            continue;
+        }
+        for (size_t k = 1; k < f.length; ++k) {
+            if (i + k >= end) {
+                return cutOk ? f.length : 0;
+            }
+            const unsigned char c = static_cast<unsigned char>(text[i + k]);
+            const unsigned char low = k == 1 ? f.low : 0x80;
+            const unsigned char high = k == 1 ? f.high : 0xBF;
+            if (c < low || c > high) {
+                return 0;
+            }
+        }
+        return f.length;
+    }
+    return 0;
+}
+
+// The length of the character at text[i].
+size_t charLength(const std::string& text, size_t i, TextEncoding encoding) {
+    if (encoding == TEXT_UTF8) {
+        const size_t n = utf8Length(text, i, text.size(), false);
+        return n == 0 ? 1 : n;
+    }
+    const bool pair = lead(static_cast<unsigned char>(text[i])) && i + 1 < text.size() &&
+                      trail(static_cast<unsigned char>(text[i + 1]));
+    return pair ? 2 : 1;
+}
+
+TextEncoding decide(const std::string& text) {
+    if (choice != ENCODING_AUTO) {
+        return choice == ENCODING_ALWAYS_UTF8 ? TEXT_UTF8 : TEXT_CP932;
+    }
+    if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) {
+        return TEXT_UTF8;
+    }
+    size_t first = 0;
+    while (first < text.size() && static_cast<unsigned char>(text[first]) < 0x80) {
+        ++first;
+    }
+    if (first == text.size()) {
+        return TEXT_CP932;
+    }
+    const size_t end = text.size() - first > WINDOW ? first + WINDOW : text.size();
+    const bool cutOk = end < text.size();
+    for (size_t i = first; i < end;) {
+        const size_t n = utf8Length(text, i, end, cutOk);
+        if (n == 0) {
+            return TEXT_CP932;
+        }
+        i += n;
+    }
+    return TEXT_UTF8;
+}
+
+// The text as a text-mode read gives it: CR LF made LF, cut at 0x1A.
+bool readText(const PathChar* path, std::string* text) {
+    FILE* file = platformOpenFile(path, "rb");
+    if (file == nullptr) {
+        return false;
+    }
+    std::string raw;
+    char block[65536];
+    size_t got;
+    while ((got = std::fread(block, 1, sizeof block, file)) > 0) {
+        raw.append(block, got);
+    }
+    std::fclose(file);
+    for (size_t i = 0; i < raw.size() && raw[i] != '\x1A'; ++i) {
+        if (raw[i] == '\r' && i + 1 < raw.size() && raw[i + 1] == '\n') {
+            continue; // the LF stands for both
+        }
+        *text += raw[i];
+    }
+    return !raw.empty();
+}
+
+// Each entry's keyword as searched for, empty and unusable when it has no
+// form in the encoding.
+struct Form {
+    std::string bytes;
+    bool usable;
+};
+
+std::vector<Form> formsOf(TextEncoding encoding) {
+    std::vector<Form> forms;
+    for (int i = 0; i < decorationTable.count; ++i) {
+        const char* keyword = entryText(decorationTable.entries[i]);
+        const size_t length = std::strlen(keyword);
+        Form form{keyword, true};
+        if (encoding == TEXT_UTF8) {
+            std::vector<char> utf8(3 * length + 1);
+            size_t written = 0;
+            form.usable = cp932ToUtf8(reinterpret_cast<const unsigned char*>(keyword),
+                                      static_cast<int>(length), utf8.data(), utf8.size(), &written);
+            form.bytes.assign(utf8.data(), form.usable ? written : 0);
+        }
+        forms.push_back(form);
+    }
+    return forms;
+}
+
+void writeDecorated(const DecorationEntry& entry, const std::string& keyword) {
     static const char* const OPEN[] = {"<B>", "<I>", "<U>", "<STRIKE>"};
     static const char* const CLOSE[] = {"</B>", "</I>", "</U>", "</STRIKE>"};
     for (int k = 0; k < 4; ++k) {
@@ -33,10 +169,10 @@ void writeDecorated(const DecorationEntry& entry) {
             writeTextNumber(&out, entry.size);
         }
         writeTextString(&out, ">");
-        writeTextString(&out, keyword);
+        writeText(&out, keyword.data(), keyword.size());
         writeTextString(&out, "</font>");
     } else {
-        writeTextString(&out, keyword);
+        writeText(&out, keyword.data(), keyword.size());
     }
     for (int k = 3; k >= 0; --k) {
         if (entry.style & (1 << k)) {
@@ -45,34 +181,33 @@ void writeDecorated(const DecorationEntry& entry) {
     }
 }
 
-void decorateLine(char* line) {
+// One piece, which begins and ends where characters do; `starts[i]` tells
+// whether a character begins at byte i of it (and at its end).
+void decoratePiece(const std::string& piece, const std::vector<bool>& starts,
+                   const std::vector<Form>& forms) {
     DecorationTable& table = decorationTable;
+    const std::string line = piece.substr(0, piece.find('\0'));
     bool anyHit = false;
     for (int i = 0; i < table.count; ++i) {
-        DecorationEntry& entry = table.entries[i];
-        entry.hit = std::strstr(line, entryText(entry)) != nullptr ? 1 : 0;
-        anyHit = anyHit || entry.hit;
+        const Form& form = forms[static_cast<size_t>(i)];
+        table.entries[i].hit = form.usable && line.find(form.bytes) != std::string::npos ? 1 : 0;
+        anyHit = anyHit || table.entries[i].hit;
     }
-    const int lineLength = static_cast<int>(std::strlen(line));
     if (!anyHit) {
-        writeTextString(&out, line);
+        writeText(&out, line.data(), line.size());
         if (table.lineBreakTags) {
             writeTextString(&out, "<BR>");
         }
         return;
     }
-    int runStart = 0;
-    int p = 0;
-    while (p < lineLength) {
+    size_t runStart = 0;
+    size_t p = 0;
+    while (p < line.size()) {
         int matched = -1;
-        for (int i = 0; i < table.count && matched < 0; ++i) {
-            const DecorationEntry& entry = table.entries[i];
-            const int n = entry.textSize - 1;
-            const char* keyword = entryText(entry);
-            // A keyword running past the line's end cannot match there; the
-            // bound also keeps the comparison inside the line buffer.
-            if (entry.hit && n > 0 && p + n <= lineLength && line[p] == keyword[0] &&
-                std::memcmp(line + p + 1, keyword + 1, static_cast<size_t>(n - 1)) == 0) {
+        for (int i = 0; i < table.count && matched < 0 && starts[p]; ++i) {
+            const std::string& k = forms[static_cast<size_t>(i)].bytes;
+            if (table.entries[i].hit && !k.empty() && line.compare(p, k.size(), k) == 0 &&
+                starts[p + k.size()]) {
                 matched = i;
             }
         }
@@ -80,18 +215,14 @@ void decorateLine(char* line) {
             ++p;
             continue;
         }
-        if (p > runStart) {
-            char run[LINE_BUFFER];
-            std::memset(run, 0, sizeof run);
-            std::memcpy(run, line + runStart, static_cast<size_t>(p - runStart));
-            writeTextString(&out, run);
-        }
-        writeDecorated(table.entries[matched]);
-        runStart = p + table.entries[matched].textSize - 1;
-        p = runStart;
+        writeText(&out, line.data() + runStart, p - runStart);
+        const std::string& keyword = forms[static_cast<size_t>(matched)].bytes;
+        writeDecorated(table.entries[matched], keyword);
+        p += keyword.size();
+        runStart = p;
     }
-    if (runStart < lineLength) {
-        writeTextString(&out, line + runStart);
+    if (runStart < line.size()) {
+        writeText(&out, line.data() + runStart, line.size() - runStart);
         if (table.lineBreakTags) {
             writeTextString(&out, "<BR>");
         }
@@ -100,30 +231,42 @@ void decorateLine(char* line) {
 
 } // namespace
 
+void setReferenceEncoding(EncodingChoice encoding) {
+    choice = encoding;
+}
+
 bool referenceDecorateFile(const PathChar* inputPath, const PathChar* outputPath) {
-    const bool inputOpen = openTextReader(&in, inputPath);
+    std::string text;
+    const bool read = readText(inputPath, &text);
     if (!openTextWriter(&out, outputPath)) {
-        closeTextReader(&in);
         return false;
     }
-    if (!inputOpen) {
+    if (!read) {
         closeTextWriter(&out);
         return false;
     }
-    const int64_t inputSize = textReaderFileSize(&in);
-    if (inputSize == 0) {
-        closeTextReader(&in);
-        closeTextWriter(&out);
-        return false;
-    }
-    char line[LINE_BUFFER];
-    do {
-        if (readTextLine(&in, line, LINE_BUFFER) == 0) {
-            break;
+    const TextEncoding encoding = decide(text);
+    const std::vector<Form> forms = formsOf(encoding);
+    // Pieces: characters up to and including an LF, as long as they fit.
+    size_t at = 0;
+    while (at < text.size()) {
+        std::vector<bool> starts(1, true);
+        size_t length = 0;
+        while (at + length < text.size()) {
+            const size_t n = charLength(text, at + length, encoding);
+            if (length + n > PIECE) {
+                break;
+            }
+            length += n;
+            starts.resize(length + 1, false);
+            starts[length] = true;
+            if (text[at + length - 1] == '\n') {
+                break;
+            }
         }
-        decorateLine(line);
-    } while (inputSize < 0 || textReaderPosition(&in) < inputSize);
-    closeTextReader(&in);
+        decoratePiece(text.substr(at, length), starts, forms);
+        at += length;
+    }
     closeTextWriter(&out);
     return true;
 }

@@ -24,14 +24,82 @@ def text_mode(raw):
     return bytes(out)
 
 
-def pieces(text, limit):
-    """Successive reads of at most limit bytes, each up to and including LF."""
+def is_lead(b):
+    return 0x81 <= b <= 0x9F or 0xE0 <= b <= 0xFC
+
+
+def is_trail(b):
+    return 0x40 <= b <= 0x7E or 0x80 <= b <= 0xFC
+
+
+def utf8_length(text, i, end, cut_ok):
+    """Length of the well-formed UTF-8 sequence at text[i] (Unicode table
+    3-7), or 0. A sequence running past end counts whole when cut_ok."""
+    b = text[i]
+    if b < 0x80:
+        return 1
+    for first, last, length, low, high in (
+            (0xC2, 0xDF, 2, 0x80, 0xBF), (0xE0, 0xE0, 3, 0xA0, 0xBF),
+            (0xE1, 0xEC, 3, 0x80, 0xBF), (0xED, 0xED, 3, 0x80, 0x9F),
+            (0xEE, 0xEF, 3, 0x80, 0xBF), (0xF0, 0xF0, 4, 0x90, 0xBF),
+            (0xF1, 0xF3, 4, 0x80, 0xBF), (0xF4, 0xF4, 4, 0x80, 0x8F)):
+        if first <= b <= last:
+            for k in range(1, length):
+                if i + k >= end:
+                    return length if cut_ok else 0
+                lo, hi = (low, high) if k == 1 else (0x80, 0xBF)
+                if not lo <= text[i + k] <= hi:
+                    return 0
+            return length
+    return 0
+
+
+def encoding_of(text, forced=None):
+    """'utf-8' or 'cp932', decided from the text as read."""
+    if forced:
+        return forced
+    if text.startswith(b"\xef\xbb\xbf"):
+        return "utf-8"
+    first = next((i for i, b in enumerate(text) if b >= 0x80), None)
+    if first is None:
+        return "cp932"
+    end = min(len(text), first + 65536)
+    cut_ok = end < len(text)
+    i = first
+    while i < end:
+        n = utf8_length(text, i, end, cut_ok)
+        if n == 0:
+            return "cp932"
+        i += n
+    return "utf-8"
+
+
+def char_length(text, i, encoding):
+    if encoding == "utf-8":
+        return utf8_length(text, i, len(text), False) or 1
+    if is_lead(text[i]) and i + 1 < len(text) and is_trail(text[i + 1]):
+        return 2
+    return 1
+
+
+def pieces(text, limit, encoding=None):
+    """Successive reads of at most limit bytes, each up to and including LF;
+    with an encoding, a read never ends inside one of its characters. Gives
+    (piece, set of the offsets in it where characters begin, its end too)."""
     i = 0
     while i < len(text):
-        end = text.find(b"\n", i, i + limit)
-        j = end + 1 if end >= 0 else min(i + limit, len(text))
-        yield text[i:j]
-        i = j
+        n = 0
+        starts = {0}
+        while i + n < len(text):
+            c = char_length(text, i + n, encoding) if encoding else 1
+            if n + c > limit:
+                break
+            n += c
+            starts.add(n)
+            if text[i + n - 1] == 0x0A:
+                break
+        yield text[i:i + n], starts
+        i += n
 
 
 def atoi(b):
@@ -57,7 +125,7 @@ def cstr(b):
 def load_settings(raw):
     """(entries, line_break) from settings file bytes, or ([], 0)."""
     lines = []
-    for line in pieces(text_mode(raw), 1023):
+    for line, _ in pieces(text_mode(raw), 1023):
         # An over-long line is cut; the rest of it is dropped.
         if lines and lines[-1][1]:
             lines[-1] = (lines[-1][0], not line.endswith(b"\n"))
@@ -87,8 +155,17 @@ def load_settings(raw):
     return entries, line_break
 
 
-def decorated(entry):
-    kw, colour, size, style = entry
+def utf8_form(keyword):
+    """The keyword's code page 932 bytes in UTF-8, or None when they are not
+    a run of whole code page 932 characters."""
+    try:
+        return keyword.decode("cp932").encode("utf-8")
+    except UnicodeDecodeError:
+        return None
+
+
+def decorated(entry, kw):
+    _, colour, size, style = entry
     out = b""
     for k, tag in enumerate((b"<B>", b"<I>", b"<U>", b"<STRIKE>")):
         if style & (1 << k):
@@ -109,22 +186,27 @@ def decorated(entry):
     return out
 
 
-def convert(raw, entries, line_break):
-    """Output bytes (before LF -> CR LF) of one input file."""
+def convert(raw, entries, line_break, forced=None):
+    """Output bytes of one input file: every keyword matched on whole
+    characters, in the form its text's encoding searches for."""
     out = bytearray()
     br = b"<BR>" if line_break else b""
-    for piece in pieces(text_mode(raw), 2047):
+    text = text_mode(raw)
+    encoding = encoding_of(text, forced)
+    forms = [e[0] if encoding == "cp932" else utf8_form(e[0]) for e in entries]
+    for piece, starts in pieces(text, 2047, encoding):
         line = cstr(piece)
-        hits = [e for e in entries if e[0] in line]
+        hits = [(e, f) for e, f in zip(entries, forms) if f is not None and f in line]
         if not hits:
             out += line + br
             continue
         run_start = p = 0
         while p < len(line):
-            for e in hits:
-                if e[0] and line.startswith(e[0], p):
-                    out += line[run_start:p] + decorated(e)
-                    p = run_start = p + len(e[0])
+            for e, f in hits:
+                if (f and p in starts and line.startswith(f, p) and
+                        p + len(f) in starts):
+                    out += line[run_start:p] + decorated(e, f)
+                    p = run_start = p + len(f)
                     break
             else:
                 p += 1

@@ -1,0 +1,250 @@
+// Overview: a region is whatever the file gives up to the region's capacity
+// (after what an earlier read left over), cut back to the end of its last
+// whole piece: pieces start after every LF, and in a stretch with no LF
+// wherever the pieces before them end. A piece is decided once the bytes
+// that may move its end are here (PIECE_DECISION_BYTES past its limit); the
+// rest waits for the next region. The encoding is decided in the first
+// region that holds a byte of 0x80 or more, reading ahead as far as the
+// window needs into `ahead`, from which the next regions take their bytes
+// first.
+//
+// Contracts: CR LF is made LF only when a piece is cut (in place), so a
+// region holds the file's raw bytes, cut after 0x1A; the window, and every
+// count of the window's bytes, is in text bytes (CR LF counting once).
+#include "core/text_regions.h"
+
+#include <cstring>
+
+namespace {
+
+const unsigned char END_OF_TEXT = 0x1A;
+
+// Reads up to `wanted` raw bytes of the text, stopping before 0x1A.
+size_t readRaw(TextRegionReader* reader, unsigned char* into, size_t wanted) {
+    if (reader->atEnd) {
+        return 0;
+    }
+    if (reader->left >= 0 && static_cast<uint64_t>(reader->left) < wanted) {
+        wanted = static_cast<size_t>(reader->left);
+    }
+    size_t got = wanted > 0 ? std::fread(into, 1, wanted, reader->file) : 0;
+    if (reader->left >= 0) {
+        reader->left -= static_cast<int64_t>(got);
+    }
+    if (got < wanted) {
+        // fread gives less only at the end of the file or on an error.
+        reader->failed = std::ferror(reader->file) != 0;
+        reader->atEnd = true;
+    }
+    const void* stop = std::memchr(into, END_OF_TEXT, got);
+    if (stop != nullptr) {
+        // Nothing after it can be read.
+        got = static_cast<size_t>(static_cast<const unsigned char*>(stop) - into);
+        reader->atEnd = true;
+    }
+    if (reader->left == 0) {
+        reader->atEnd = true;
+    }
+    return got;
+}
+
+// The window being filled with text bytes from raw ones.
+struct WindowFill {
+    size_t length;
+    bool afterCr;
+};
+
+// Adds raw bytes to the window until it holds one byte past its end;
+// returns true once it does.
+bool fillWindow(TextRegionReader* reader, WindowFill* fill, const unsigned char* raw,
+                size_t length) {
+    unsigned char* const window = reader->window;
+    for (size_t i = 0; i < length; ++i) {
+        if (fill->length == ENCODING_WINDOW + 1) {
+            return true;
+        }
+        if (fill->afterCr && raw[i] == '\n') {
+            window[fill->length - 1] = '\n'; // CR LF is one byte of text
+            fill->afterCr = false;
+            continue;
+        }
+        window[fill->length++] = raw[i];
+        fill->afterCr = raw[i] == '\r';
+    }
+    return fill->length == ENCODING_WINDOW + 1;
+}
+
+// The index of the first byte of 0x80 or more, or `length` when none.
+size_t firstHighByte(const unsigned char* bytes, size_t length) {
+    size_t i = 0;
+    for (; i + 8 <= length; i += 8) {
+        uint64_t eight;
+        std::memcpy(&eight, bytes + i, sizeof eight);
+        if ((eight & 0x8080808080808080ull) != 0) {
+            break;
+        }
+    }
+    while (i < length && bytes[i] < 0x80) {
+        ++i;
+    }
+    return i;
+}
+
+// Decides the encoding from the region just read, if it can: its first
+// bytes, or its first byte of 0x80 or more and the window from there on,
+// read ahead into `ahead` (empty before the decision) as far as needed.
+void decideEncoding(TextRegionReader* reader, const unsigned char* region, size_t length) {
+    static const unsigned char BYTE_ORDER_MARK[] = {0xEF, 0xBB, 0xBF};
+    if (!reader->started && length >= 3 && std::memcmp(region, BYTE_ORDER_MARK, 3) == 0) {
+        reader->encoding = TEXT_UTF8;
+        reader->decided = true;
+        return;
+    }
+    const size_t first = firstHighByte(region, length);
+    if (first == length) {
+        return; // ASCII so far
+    }
+    WindowFill fill = {0, false};
+    bool full = fillWindow(reader, &fill, region + first, length - first);
+    while (!full && !reader->atEnd) {
+        const size_t room = TEXT_REGION_AHEAD - reader->aheadLength;
+        const size_t want = room < 16384 ? room : 16384;
+        if (want == 0) {
+            break;
+        }
+        unsigned char* into = reader->ahead + reader->aheadLength;
+        const size_t got = readRaw(reader, into, want);
+        reader->aheadLength += got;
+        full = fillWindow(reader, &fill, into, got);
+    }
+    const size_t inWindow = fill.length < ENCODING_WINDOW ? fill.length : ENCODING_WINDOW;
+    const bool goesOn = fill.length > ENCODING_WINDOW;
+    reader->encoding = isWellFormedUtf8(reader->window, inWindow, goesOn) ? TEXT_UTF8 : TEXT_CP932;
+    reader->decided = true;
+}
+
+// Where the piece at `from` ends, of at most `limit` bytes once CR LF is
+// made LF: `available` bytes are there, enough to decide (limit +
+// PIECE_DECISION_BYTES of them, or all that is left). Turns the CR of a
+// closing CR LF into the LF. Returns the piece's length; *rawLength gets the
+// bytes it takes from the file.
+size_t cutPiece(unsigned char* from, size_t available, size_t limit, TextEncoding encoding,
+                size_t* rawLength) {
+    const size_t searched = available < limit + 1 ? available : limit + 1;
+    const void* found = std::memchr(from, '\n', searched);
+    const size_t newline =
+        found ? static_cast<size_t>(static_cast<const unsigned char*>(found) - from) : searched;
+    const bool crlf = found != nullptr && newline > 0 && from[newline - 1] == '\r';
+    if (found != nullptr && newline + 1 - (crlf ? 1 : 0) <= limit) {
+        *rawLength = newline + 1;
+        if (crlf) {
+            from[newline - 1] = '\n';
+            return newline;
+        }
+        return newline + 1;
+    }
+    // No line end within reach: the piece is the first `limit` bytes (in
+    // which every CR is a lone one and stays), or fewer so as not to cut a
+    // character. What is left of a region is a whole piece.
+    *rawLength =
+        available <= limit ? available : pieceLengthAtLimit(from, limit, available, encoding);
+    return *rawLength;
+}
+
+// The last LF among `length` bytes, or nullptr. Backwards a block at a
+// time, so that a long stretch with no LF goes by at memchr's pace.
+const unsigned char* lastNewline(const unsigned char* bytes, size_t length) {
+    constexpr size_t BLOCK = 256;
+    while (length > 0) {
+        const size_t take = length < BLOCK ? length : BLOCK;
+        const unsigned char* block = bytes + length - take;
+        if (std::memchr(block, '\n', take) != nullptr) {
+            for (size_t i = take; i > 0; --i) {
+                if (block[i - 1] == '\n') {
+                    return block + i - 1;
+                }
+            }
+        }
+        length -= take;
+    }
+    return nullptr;
+}
+
+// The end of the last piece of `length` bytes that the bytes here decide.
+size_t regionEnd(const unsigned char* region, size_t length, size_t limit, TextEncoding encoding) {
+    const unsigned char* newline = lastNewline(region, length);
+    size_t end = newline ? static_cast<size_t>(newline - region) + 1 : 0;
+    // Past the last LF the pieces follow one another, each decided once the
+    // bytes that may move its end are here.
+    while (length - end >= limit + PIECE_DECISION_BYTES) {
+        end += pieceLengthAtLimit(region + end, limit, length - end, encoding);
+    }
+    return end;
+}
+
+} // namespace
+
+void openTextRegions(TextRegionReader* reader, FILE* file, int64_t size, EncodingChoice choice) {
+    reader->file = file;
+    reader->left = size;
+    reader->atEnd = size == 0;
+    reader->failed = false;
+    reader->started = false;
+    reader->decided = choice != ENCODING_AUTO;
+    reader->encoding = choice == ENCODING_ALWAYS_UTF8 ? TEXT_UTF8 : TEXT_CP932;
+    reader->aheadLength = 0;
+}
+
+size_t readTextRegion(TextRegionReader* reader, unsigned char* region, size_t capacity,
+                      int maxLength, bool* last) {
+    const size_t limit = maxLength < 1 ? 1
+                         : static_cast<size_t>(maxLength) > TEXT_REGION_CARRY
+                             ? TEXT_REGION_CARRY
+                             : static_cast<size_t>(maxLength);
+    // What was read before comes first.
+    size_t length = reader->aheadLength < capacity ? reader->aheadLength : capacity;
+    std::memcpy(region, reader->ahead, length);
+    reader->aheadLength -= length;
+    std::memmove(reader->ahead, reader->ahead + length, reader->aheadLength);
+    if (length < capacity) {
+        length += readRaw(reader, region + length, capacity - length);
+    }
+    if (!reader->decided) {
+        decideEncoding(reader, region, length);
+    }
+    reader->started = true;
+    if (reader->atEnd && reader->aheadLength == 0) {
+        *last = true;
+        return length;
+    }
+    *last = false;
+    const size_t end = regionEnd(region, length, limit, reader->encoding);
+    // The rest goes back in front of whatever was read ahead.
+    const size_t rest = length - end;
+    std::memmove(reader->ahead + rest, reader->ahead, reader->aheadLength);
+    std::memcpy(reader->ahead, region + end, rest);
+    reader->aheadLength += rest;
+    return end;
+}
+
+int nextRegionPiece(TextRegion* region, char** piece, int maxLength) {
+    if (region->heldAt != nullptr) {
+        *region->heldAt = region->heldByte;
+        region->heldAt = nullptr;
+    }
+    unsigned char* from = region->bytes + region->start;
+    const size_t available = region->length - region->start;
+    if (available == 0 || maxLength < 1) {
+        *piece = reinterpret_cast<char*>(from);
+        return 0;
+    }
+    size_t rawLength;
+    const size_t textLength =
+        cutPiece(from, available, static_cast<size_t>(maxLength), region->encoding, &rawLength);
+    region->heldAt = from + textLength;
+    region->heldByte = from[textLength];
+    from[textLength] = 0;
+    region->start += rawLength;
+    *piece = reinterpret_cast<char*>(from);
+    return static_cast<int>(textLength);
+}
