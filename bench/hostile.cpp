@@ -22,6 +22,11 @@
 //   eight-a-list   64 families of 8 keywords of 16 bytes sharing 15, against
 //                  the shared stretches
 //   every-byte     a keyword for every byte and many pairs: every byte a hit
+//   lone-leads     the keywords 0x81 and 0x81 0x81 against lines of 2047
+//                  bytes of 0x81: every byte looked at as a lone lead byte
+//   second-bytes   every trail byte as a keyword, and pairs of a trail and a
+//                  lead byte, against Japanese text: a keyword at every
+//                  byte, every other one inside a character
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -141,6 +146,32 @@ bool shape(const std::string& name, size_t size, std::vector<std::string>& table
         for (size_t i = 0; i < size; ++i) {
             text += i % 100 == 99 ? '\n' : nthByte(random.below(200), 0);
         }
+    } else if (name == "lone-leads") {
+        table.push_back("\x81");
+        table.push_back("\x81\x81");
+        text = repeatedLines("\x81", 2047, size);
+    } else if (name == "second-bytes") {
+        std::vector<char> trails;
+        for (unsigned b = 0x40; b <= 0xFC; ++b) {
+            if (b != 0x7F) {
+                trails.push_back(static_cast<char>(b));
+                table.push_back(std::string(1, static_cast<char>(b)));
+            }
+        }
+        for (unsigned i = 0; table.size() < 512; ++i) {
+            table.push_back(std::string{trails[i % trails.size()],
+                                        static_cast<char>(0x88 + i / trails.size() % 24)});
+        }
+        // Kanji: lead bytes 0x88-0x9F, any trail byte.
+        for (size_t i = 0; i < size; i += 2) {
+            if (i % 160 == 158) {
+                text += "\r\n";
+            } else {
+                text += static_cast<char>(0x88 + random.below(24));
+                text += trails[random.below(trails.size())];
+            }
+        }
+        text.resize(size);
     } else {
         return false;
     }
@@ -171,7 +202,7 @@ int main(int argc, char** argv) {
             stderr,
             "usage: tintmark_hostile SHAPE SIZE TEXT TABLE\n"
             "  SHAPE: last-byte first-byte random-long near-miss long-first crowded japanese-run "
-            "eight-a-list every-byte; SIZE in bytes\n");
+            "eight-a-list every-byte lone-leads second-bytes; SIZE in bytes\n");
         return 2;
     }
     // Settings file: no <BR>; each entry plain: no colour, size 0, no style.

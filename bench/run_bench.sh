@@ -4,8 +4,11 @@
 # corpus with tables of 50 and 512 entries, and checks the figures against
 # the converter's targets. A second corpus of the same size, where Japanese
 # keywords and text dominate (tintmark_corpus --japanese), is converted with
-# its own tables of 50 and 512 entries; for both, the CPU time per byte of
-# output with 512 entries is checked against that with 50. Also measures the
+# its own tables of 50 and 512 entries; and the first corpus in UTF-8
+# (iconv's), with the first corpus's tables, whose output must be the first
+# corpus's output in UTF-8 and cost at most 1.10 times as much per byte. For
+# all three, the CPU time per byte of output with 512 entries is checked
+# against that with 50. Also measures the
 # converter's peak memory, and its time on a much larger input to show time
 # grows linearly with size. bench/run_hostile.sh times tables chosen to make
 # matching slow.
@@ -162,7 +165,7 @@ check() {
 }
 
 # --- corpus and tables -----------------------------------------------------
-mkdir "$scratch/t50" "$scratch/t512" "$scratch/j50" "$scratch/j512"
+mkdir "$scratch/t50" "$scratch/t512" "$scratch/j50" "$scratch/j512" "$scratch/u50" "$scratch/u512"
 progress "generating a $size corpus and the tables of 50 and 512 entries"
 corpus_note=$("$corpus_tool" --seed "$seed" --size "$size" --text "$scratch/corpus.txt" \
   --table 50 "$scratch/t50/TintMark.dat" --table 512 "$scratch/t512/TintMark.dat" 2>&1) ||
@@ -183,6 +186,17 @@ japanese_bytes=$(stat -c %s "$scratch/j50/corpus.txt")
 for t in 50 512; do
   ln "$scratch/corpus.txt" "$scratch/t$t/corpus.txt" 2>/dev/null ||
     cp "$scratch/corpus.txt" "$scratch/t$t/corpus.txt"
+done
+# The first corpus in UTF-8, converted with the same tables: a UTF-8 text is
+# searched for the keywords' UTF-8 forms.
+progress "converting the corpus to UTF-8"
+iconv -f CP932 -t UTF-8 "$scratch/corpus.txt" >"$scratch/u50/corpus.txt" ||
+  die "iconv could not convert the corpus"
+ln "$scratch/u50/corpus.txt" "$scratch/u512/corpus.txt" 2>/dev/null ||
+  cp "$scratch/u50/corpus.txt" "$scratch/u512/corpus.txt"
+utf8_bytes=$(stat -c %s "$scratch/u50/corpus.txt")
+for t in 50 512; do
+  cp "$scratch/t$t/TintMark.dat" "$scratch/u$t/"
 done
 
 # --- timings ---------------------------------------------------------------
@@ -206,12 +220,23 @@ for ((i = 0; i < reps; i++)); do
   for t in 50 512; do
     if ((fresh)); then rm -f "$scratch/j$t/corpus.html"; fi
     timed "jconv$t" "$scratch/j$t" "$converter" corpus.txt
+    if ((fresh)); then rm -f "$scratch/u$t/corpus.html"; fi
+    timed "uconv$t" "$scratch/u$t" "$converter" corpus.txt
   done
 done
-declare -A japanese_out
+declare -A japanese_out utf8_out utf8_same
 for t in 50 512; do
   japanese_out[$t]=$(stat -c %s "$scratch/j$t/corpus.html")
   rm -f "$scratch/j$t/corpus.html"
+  utf8_out[$t]=$(stat -c %s "$scratch/u$t/corpus.html")
+  # The corpus is whole code page 932 characters with no line over 2047
+  # bytes, so its output in UTF-8 is the UTF-8 text's output.
+  if cmp -s <(iconv -f CP932 -t UTF-8 "$scratch/t$t/corpus.html") "$scratch/u$t/corpus.html"; then
+    utf8_same[$t]=yes
+  else
+    utf8_same[$t]=NO
+  fi
+  rm -f "$scratch/u$t/corpus.html"
 done
 
 declare -A same out_bytes
@@ -287,7 +312,9 @@ echo "  corpus: $mib MiB ($bytes bytes, $lines lines, $per_line keywords a line,
   "tables of 50 and 512 entries, <BR> on"
 echo "  output: $(ratio "${out_bytes[50]}" "$bytes")x the input's size with 50 entries," \
   "$(ratio "${out_bytes[512]}" "$bytes")x with 512; Japanese corpus:" \
-  "$(ratio "${japanese_out[50]}" "$japanese_bytes")x and $(ratio "${japanese_out[512]}" "$japanese_bytes")x"
+  "$(ratio "${japanese_out[50]}" "$japanese_bytes")x and $(ratio "${japanese_out[512]}" "$japanese_bytes")x;" \
+  "UTF-8 corpus ($(ratio "$utf8_bytes" "$bytes")x the size):" \
+  "$(ratio "${utf8_out[50]}" "$utf8_bytes")x and $(ratio "${utf8_out[512]}" "$utf8_bytes")x"
 echo "  medians of $reps runs (converter, copy) and of $ref_reps run(s) of the slow reference;" \
   "checks on $basis time; outputs $( ((fresh)) && echo "removed before each run" || echo "written over")"
 echo
@@ -297,6 +324,8 @@ row "converter, 50 entries" conv50 "$bytes" "${out_bytes[50]}"
 row "converter, 512 entries" conv512 "$bytes" "${out_bytes[512]}"
 row "converter, Japanese, 50 entries" jconv50 "$japanese_bytes" "${japanese_out[50]}"
 row "converter, Japanese, 512 entries" jconv512 "$japanese_bytes" "${japanese_out[512]}"
+row "converter, UTF-8, 50 entries" uconv50 "$utf8_bytes" "${utf8_out[50]}"
+row "converter, UTF-8, 512 entries" uconv512 "$utf8_bytes" "${utf8_out[512]}"
 row "reference, 50 entries" ref50 "$bytes"
 row "reference, 512 entries" ref512 "$bytes"
 if [[ $big_size != 0 ]]; then
@@ -313,6 +342,12 @@ check "CPU per output byte, 512 / 50 entries" \
   "$(per_output_ratio conv512 "${out_bytes[512]}" conv50 "${out_bytes[50]}")" "<=" 1.10 x
 check "the same, Japanese corpus" \
   "$(per_output_ratio jconv512 "${japanese_out[512]}" jconv50 "${japanese_out[50]}")" "<=" 1.10 x
+check "the same, UTF-8 corpus" \
+  "$(per_output_ratio uconv512 "${utf8_out[512]}" uconv50 "${utf8_out[50]}")" "<=" 1.10 x
+for t in 50 512; do
+  check "CPU per output byte, UTF-8 / first, $t" \
+    "$(per_output_ratio "uconv$t" "${utf8_out[$t]}" "conv$t" "${out_bytes[$t]}")" "<=" 1.10 x
+done
 check "peak memory, $mib MiB, 50 entries" "${rss[50]}" "<" 8192 " KiB"
 check "peak memory, $mib MiB, 512 entries" "${rss[512]}" "<" 8192 " KiB"
 if [[ $big_size != 0 ]]; then
@@ -327,6 +362,12 @@ if [[ $big_size != 0 ]]; then
     "$(per_byte "${O[big]}" "$big_bytes" "${O[conv512]}" "$bytes")x"
 fi
 for t in 50 512; do
+  if [[ ${utf8_same[$t]} == yes ]]; then
+    printf '  %-40s %12s  %-12s %s\n' "UTF-8 output = output in UTF-8, $t" identical "" PASS
+  else
+    printf '  %-40s %12s  %-12s %s\n' "UTF-8 output = output in UTF-8, $t" differs "" FAIL
+    failed=$((failed + 1))
+  fi
   if [[ ${same[$t]} == yes ]]; then
     printf '  %-40s %12s  %-12s %s\n' "output = reference output, $t entries" identical "" PASS
   else

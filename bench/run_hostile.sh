@@ -87,7 +87,7 @@ printf '  %-14s %8s %10s %8s %-6s %10s %-6s\n' shape "CPU s" "ns/byte" "x corpus
 printf '  %-14s %8s %10s %8s\n' "corpus, 512" "$base" "$base_ns" "1.00"
 failed=0
 for shape in last-byte first-byte random-long near-miss long-first crowded japanese-run \
-  eight-a-list every-byte; do
+  eight-a-list every-byte lone-leads second-bytes; do
   mkdir "$scratch/$shape"
   "$build/bench/tintmark_hostile" "$shape" "$bytes" "$scratch/$shape/in.txt" \
     "$scratch/$shape/TintMark.dat" || die "tintmark_hostile $shape failed"
