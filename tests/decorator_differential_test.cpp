@@ -656,3 +656,37 @@ TEST_F(LineDecoratorDifferential, HostileTables) {
 }
 
 } // namespace
+
+// UTF-8 texts, with and without a byte-order mark, long lines whose pieces
+// end near multi-byte characters, and texts long enough for the encoding to
+// be decided across regions; now and then a broken byte early enough to make
+// the text code page 932 after all.
+TEST_F(LineDecoratorDifferential, Utf8Texts) {
+    for (uint64_t seed = 1; seed < 400; ++seed) {
+        Random r(seed);
+        Case c;
+        for (size_t n = 1 + r.below(seed % 9 == 0 ? 300 : 10); n > 0; --n) {
+            Entry e{r.chance(70) ? cp932Keyword(r) : freshKeyword(r), "FF0000", 0, STYLE_BOLD};
+            if (r.chance(20)) {
+                e.keyword += cp932Keyword(r);
+            }
+            c.table.push_back(e);
+        }
+        c.breaks = r.chance(50);
+        if (r.chance(30)) {
+            c.input = "\xEF\xBB\xBF";
+        }
+        const size_t length = r.chance(10) ? 70000 + r.below(70000) : r.below(3 * PIECE);
+        while (c.input.size() < length) {
+            if (r.chance(2)) {
+                // A long line whose limit falls near a character.
+                c.input += std::string(PIECE - 3 + r.below(4), 'x');
+            }
+            c.input += utf8Piece(r);
+        }
+        if (r.chance(25)) {
+            overwrite(c.input, r.below(c.input.size() + 1), brokenUtf8(r));
+        }
+        ASSERT_TRUE(agree(c, seed));
+    }
+}

@@ -3,6 +3,7 @@
 #include "gui_support.h"
 
 #include <cstdio>
+#include <vector>
 
 namespace gui {
 namespace {
@@ -133,6 +134,52 @@ void checkNames(const NamesDrop& drop) {
           "a 256-unit path is skipped, not cut into another name");
 }
 
+// ---- drop 4: whole characters, and UTF-8 texts
+
+// A text in UTF-8, one with a byte-order mark, second bytes that look like
+// the keywords, and lines over 2047 bytes whose limit falls inside a
+// character (0x83 0x5C in code page 932, E3 82 BD in UTF-8: ソ).
+struct CharacterFile {
+    const char* name;
+    std::string text;
+    std::string expected;
+};
+
+std::vector<CharacterFile> characterFiles() {
+    const std::string key = KEY;
+    const std::string cp932So = "<font size=3>\x83\x5C</font>";
+    const std::string utf8So = "<font size=3>\xE3\x82\xBD</font>";
+    const std::string a2046(2046, 'a');
+    return {
+        {"utf8.txt", "key \xE3\x82\xBD\n", key + " " + utf8So + "\r\n<BR>"},
+        {"bom.txt",
+         "\xEF\xBB\xBF"
+         "key \xE3\x82\xBD\n",
+         "\xEF\xBB\xBF" + key + " " + utf8So + "\r\n<BR>"},
+        {"traps.txt", "\x81key key\n\x81\x83\x5C \x83\x5C\n",
+         "\x81key " + key + "\r\n<BR>\x81\x83\x5C " + cp932So + "\r\n<BR>"},
+        {"long.txt", a2046 + "\x83\x5C\n", a2046 + "<BR>" + cp932So + "\r\n<BR>"},
+        {"long8.txt", a2046 + "\xE3\x82\xBD\n", a2046 + "<BR>" + utf8So + "\r\n<BR>"},
+    };
+}
+
+void planCharacters(const std::string& dir, const std::string& unixDir, std::string& plan) {
+    makeDir(dir + "\\characters");
+    for (const CharacterFile& file : characterFiles()) {
+        writeFile(dir + "\\characters\\" + file.name, file.text);
+        plan += unixDir + "/characters/" + file.name + "\n";
+    }
+}
+
+void checkCharacters(const std::string& dir) {
+    for (const CharacterFile& file : characterFiles()) {
+        std::string output = file.name;
+        output.replace(output.size() - 3, 3, "html");
+        const std::string what = std::string(file.name) + " converted on whole characters";
+        checkBytes(readFile(dir + "\\characters\\" + output), file.expected, what.c_str());
+    }
+}
+
 // The files are dropped by the drag source, which reads the plan written
 // here: one Unix path a line, a blank line between drops, and signals by
 // creating drops.done. The settings give "key" bold red and "ソ" (0x83 0x5C)
@@ -183,6 +230,8 @@ void dropFiles() {
     plan += "\n";
     NamesDrop names;
     planNames(dir, unixDir, plan, names);
+    plan += "\n";
+    planCharacters(dir, unixDir, plan);
     writeFile(dir + "\\plan.txt", plan);
 
     App app;
@@ -235,6 +284,7 @@ void dropFiles() {
     checkBytes(readFile(cutTo), "short\n", "the file it would be cut to is untouched");
     check(!fileExists(cutTo + "more\\long.html"), "an over-long path is skipped");
     checkNames(names);
+    checkCharacters(dir);
     checkBytes(settingsOf(app),
                settings(true, {{"key", "FF0000", "0", "1"}, {"\x83\x5C", NO_COLOUR, "3", "0"}}),
                "settings saved after the drops");
