@@ -108,8 +108,9 @@ static const char CURRENT_FOLDER_FILE[] = "./" TINTMARK_SETTINGS_NAME;
 static char configFile[SETTINGS_PATH_CAPACITY];
 
 // Fills configFile: $XDG_CONFIG_HOME, or its default ~/.config, then
-// tintmark/TintMark.dat. Relative or empty values are not used, as with
-// every program that keeps to that convention; the file is then left out.
+// tintmark/TintMark.dat. A relative or empty XDG_CONFIG_HOME counts as
+// unset, as that convention has it; without a usable HOME either, or when
+// the path does not fit, there is no such place and false is returned.
 static bool findConfigFile() {
     const char* config = std::getenv("XDG_CONFIG_HOME");
     const char* home = std::getenv("HOME");
