@@ -1,33 +1,163 @@
 // The command-line converter for Linux and macOS: converts every file named
-// on the command line with the keywords of "TintMark.dat" in the current
-// directory, and says on stderr what it skipped.
+// on the command line with the keywords of a settings file, and says on
+// stderr what it skipped. "-" converts standard input to standard output.
 //
 // Options come before the files: --help and --version print and exit 0,
-// "--" ends the options so that a file named "--help" can be converted. Any
-// other argument, even one that starts with '-', is a file, as it always was.
+// --settings names the settings file, "--" ends the options so that a file
+// named "--help" can be converted. Any other argument, even one that starts
+// with '-', is a file, as it always was.
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "core/decoration_table.h"
 #include "core/file_batch.h"
+#include "core/line_decorator.h"
+#include "platform/platform.h"
 #include "settings/settings_file.h"
 #include "tintmark_version.h"
 
 static const char usageText[] =
-    "usage: tintmark [--] FILE...  (writes FILE's name up to its last '.' followed by \"html\", "
-    "using TintMark.dat in the current directory)\n";
+    "usage: tintmark [--help | --version] [--settings FILE] [--] FILE...\n"
+    "  (writes FILE's name up to its last '.' followed by \"html\"; \"-\" converts\n"
+    "  standard input to standard output)\n";
 
 static const char helpText[] =
     "Converts each FILE, plain text in code page 932, into an HTML fragment with the\n"
-    "keywords of TintMark.dat in the current directory decorated. The output goes\n"
-    "beside the input: its path up to and including its last '.', then \"html\".\n"
+    "keywords of a settings file decorated. The output goes beside the input: its\n"
+    "path up to and including its last '.', then \"html\". A FILE of \"-\" (once at\n"
+    "most) converts standard input to standard output.\n"
     "\n"
-    "  --help     print this help and exit\n"
-    "  --version  print the version and exit\n"
-    "  --         end of the options: every later argument is a file\n"
+    "  --help             print this help and exit\n"
+    "  --version          print the version and exit\n"
+    "  --settings FILE    read the keywords from FILE (also --settings=FILE); when\n"
+    "                     it cannot be read, nothing is converted\n"
+    "  --                 end of the options: every later argument is a file\n"
+    "\n"
+    "Without --settings, the first of these that exists is read:\n"
+    "  ./TintMark.dat\n"
+    "  $XDG_CONFIG_HOME/tintmark/TintMark.dat   when XDG_CONFIG_HOME is an absolute path\n"
+    "  ~/.config/tintmark/TintMark.dat          otherwise\n"
+    "With none, the files are converted with no keyword decorated. The settings\n"
+    "file is never written.\n"
     "\n"
     "Exit status: 0 when every file was converted, 1 when one was skipped or\n"
-    "could not be read (each named on stderr), 2 when no file was given.\n";
+    "could not be read (each named on stderr), 2 when no file was given, an\n"
+    "option was wrong or the --settings file could not be read.\n";
+
+static const char STANDARD_STREAMS[] = "-";
+
+// The options, each with or without a value. One with a value is given as
+// "--name VALUE" or "--name=VALUE".
+enum Option { OPTION_HELP, OPTION_VERSION, OPTION_SETTINGS, OPTION_COUNT };
+
+struct OptionSpec {
+    const char* name;
+    bool takesValue;
+};
+
+static const OptionSpec OPTIONS[OPTION_COUNT] = {
+    {"--help", false},
+    {"--version", false},
+    {"--settings", true},
+};
+
+// What readOption gives for an argument that is no option, and after a
+// wrong one (already reported).
+constexpr int NOT_AN_OPTION = -1;
+constexpr int OPTION_WRONG = -2;
+
+// Reads the option at argv[*at] and moves *at past it (and past its value).
+// Returns the option, with its value in *value when it takes one.
+static int readOption(int argc, char** argv, int* at, const char** value) {
+    const char* arg = argv[*at];
+    for (int option = 0; option < OPTION_COUNT; ++option) {
+        const OptionSpec& spec = OPTIONS[option];
+        const size_t length = std::strlen(spec.name);
+        if (std::strncmp(arg, spec.name, length) != 0) {
+            continue;
+        }
+        if (arg[length] == '\0') {
+            *at += 1;
+            if (!spec.takesValue) {
+                return option;
+            }
+            if (*at >= argc) {
+                std::fprintf(stderr, "tintmark: %s needs a value\n", spec.name);
+                return OPTION_WRONG;
+            }
+            *value = argv[*at];
+            *at += 1;
+        } else if (spec.takesValue && arg[length] == '=') {
+            *value = arg + length + 1;
+            *at += 1;
+        } else {
+            continue;
+        }
+        if (**value == '\0') {
+            std::fprintf(stderr, "tintmark: %s needs a value\n", spec.name);
+            return OPTION_WRONG;
+        }
+        return option;
+    }
+    return NOT_AN_OPTION;
+}
+
+// The settings file's places when --settings names none, in order.
+static const char CURRENT_FOLDER_FILE[] = "./" TINTMARK_SETTINGS_NAME;
+static char configFile[SETTINGS_PATH_CAPACITY];
+
+// Fills configFile: $XDG_CONFIG_HOME, or its default ~/.config, then
+// tintmark/TintMark.dat. A relative or empty XDG_CONFIG_HOME counts as
+// unset, as that convention has it; without a usable HOME either, or when
+// the path does not fit, there is no such place and false is returned.
+static bool findConfigFile() {
+    const char* config = std::getenv("XDG_CONFIG_HOME");
+    const char* home = std::getenv("HOME");
+    int length = -1;
+    if (config != nullptr && config[0] == '/') {
+        length = std::snprintf(configFile, sizeof configFile, "%s/tintmark/%s", config,
+                               TINTMARK_SETTINGS_NAME);
+    } else if (home != nullptr && home[0] == '/') {
+        length = std::snprintf(configFile, sizeof configFile, "%s/.config/tintmark/%s", home,
+                               TINTMARK_SETTINGS_NAME);
+    }
+    return length > 0 && static_cast<size_t>(length) < sizeof configFile;
+}
+
+// Chooses and loads the settings file. False when --settings named one that
+// cannot be read: nothing may be converted then.
+static bool loadChosenSettings(const char* named) {
+    if (named != nullptr) {
+        if (!setSettingsPath(named) || !loadSettings()) {
+            std::fprintf(stderr, "tintmark: %s: cannot read the settings file\n", named);
+            return false;
+        }
+        return true;
+    }
+    const bool configKnown = findConfigFile();
+    const char* found = nullptr;
+    if (platformFileExists(CURRENT_FOLDER_FILE)) {
+        found = CURRENT_FOLDER_FILE;
+    } else if (configKnown && platformFileExists(configFile)) {
+        found = configFile;
+    }
+    if (found == nullptr) {
+        std::fprintf(stderr,
+                     "tintmark: no settings file found (looked for %s%s%s); no keyword is "
+                     "decorated\n",
+                     CURRENT_FOLDER_FILE, configKnown ? " and " : "",
+                     configKnown ? configFile : "");
+        return true; // the table starts empty
+    }
+    setSettingsPath(found);
+    if (!loadSettings()) {
+        std::fprintf(stderr,
+                     "tintmark: %s: cannot read the settings file; no keyword is decorated\n",
+                     found);
+    }
+    return true;
+}
 
 static void reportSkipped(const char* inputPath, FileOutcome outcome) {
     if (outcomeIsFailure(outcome)) {
@@ -35,31 +165,81 @@ static void reportSkipped(const char* inputPath, FileOutcome outcome) {
     }
 }
 
+// Standard input to standard output. True when it was read and written.
+static bool convertStandardStreams() {
+    switch (decorateStreams(stdin, stdout)) {
+    case DECORATE_DONE:
+    case DECORATE_EMPTY_INPUT:
+        return true;
+    case DECORATE_INPUT_UNREADABLE:
+        std::fputs("tintmark: -: cannot read standard input\n", stderr);
+        return false;
+    case DECORATE_OUTPUT_UNWRITABLE:
+        break;
+    }
+    std::fputs("tintmark: -: cannot write standard output\n", stderr);
+    return false;
+}
+
 int main(int argc, char** argv) {
+    const char* settingsFile = nullptr;
     int first = 1;
     while (first < argc) {
-        const char* arg = argv[first];
-        if (std::strcmp(arg, "--") == 0) {
+        if (std::strcmp(argv[first], "--") == 0) {
             ++first;
             break;
         }
-        if (std::strcmp(arg, "--help") == 0) {
+        const char* value = nullptr;
+        const int option = readOption(argc, argv, &first, &value);
+        if (option == NOT_AN_OPTION) {
+            break;
+        }
+        switch (option) {
+        case OPTION_HELP:
             std::fputs(usageText, stdout);
             std::fputs(helpText, stdout);
             return 0;
-        }
-        if (std::strcmp(arg, "--version") == 0) {
+        case OPTION_VERSION:
             std::fputs("tintmark " TINTMARK_VERSION "\n", stdout);
             return 0;
+        case OPTION_SETTINGS:
+            settingsFile = value;
+            break;
+        default:
+            std::fputs(usageText, stderr);
+            return 2;
         }
-        break;
     }
     if (first >= argc) {
         std::fputs(usageText, stderr);
         return 2;
     }
-    loadSettings();
-    const bool allConverted = convertFiles(argc - first, argv + first, reportSkipped);
+    // Standard input can be read only once.
+    int streams = -1;
+    for (int i = first; i < argc; ++i) {
+        if (std::strcmp(argv[i], STANDARD_STREAMS) != 0) {
+            continue;
+        }
+        if (streams >= 0) {
+            std::fputs("tintmark: \"-\" (standard input) may be given only once\n", stderr);
+            return 2;
+        }
+        streams = i;
+    }
+    if (!loadChosenSettings(settingsFile)) {
+        releaseKeywords();
+        return 2;
+    }
+    bool allConverted;
+    if (streams < 0) {
+        allConverted = convertFiles(argc - first, argv + first, reportSkipped);
+    } else {
+        // The files before "-", standard input, then the files after it.
+        allConverted = convertFiles(streams - first, argv + first, reportSkipped);
+        allConverted = convertStandardStreams() && allConverted;
+        allConverted =
+            convertFiles(argc - streams - 1, argv + streams + 1, reportSkipped) && allConverted;
+    }
     // Nothing is saved in this mode, so the keyword copies are released here.
     releaseKeywords();
     return allConverted ? 0 : 1;

@@ -3,6 +3,7 @@
 // region pipeline.
 #include "core/line_decorator.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "core/decoration_table.h"
@@ -149,6 +150,31 @@ void setDecoratorEncoding(EncodingChoice choice) {
     decorator.encodingChoice = choice;
 }
 
+// The conversion from an open input to an open output, both unbuffered
+// binary streams, reading inputSize bytes (-1: to the end). Sets whether
+// the input was read and the output written without an error.
+static void convertStreams(int64_t inputSize, bool* readOk, bool* writeOk) {
+    Decorator& d = decorator;
+    // Code page 932 comes first: a text is read so until its encoding is
+    // decided, and most texts are. The UTF-8 forms are made when a text
+    // turns out to need them.
+    prepareEncoding(TEXT_CP932);
+
+    // The input is read up to the size it had when the conversion began (to
+    // its end when that cannot be measured), or up to a 0x1A byte. Debugger
+    // output must come in the file's order: one lane then.
+    openTextRegions(&d.regions, d.input.file, inputSize, d.encodingChoice);
+    const size_t slotCapacity =
+        keywordMatcherExtraBytes(TEXT_CP932) > LARGE_MATCHER ? SLOT_OUTPUT / 4 : SLOT_OUTPUT;
+    runRegionPipeline(&d.regions, d.output.file, inputSize, decoratePiece, readyEncoding,
+                      !d.debugging, slotCapacity, &d.result);
+    if (d.result.anyPiece) {
+        markHits(d.result.lastPiece, d.result.lastEncoding);
+    }
+    *writeOk = d.result.writeOk;
+    *readOk = !d.regions.failed;
+}
+
 DecorateResult decorateFileResult(const PathChar* inputPath, const PathChar* outputPath) {
     Decorator& d = decorator;
     watchDebugListeners();
@@ -170,25 +196,9 @@ DecorateResult decorateFileResult(const PathChar* inputPath, const PathChar* out
         closeTextWriter(&d.output);
         return DECORATE_EMPTY_INPUT;
     }
-
-    // Code page 932 comes first: a text is read so until its encoding is
-    // decided, and most texts are. The UTF-8 forms are made when a text
-    // turns out to need them.
-    prepareEncoding(TEXT_CP932);
-
-    // The input is read up to the size it had when the conversion began (to
-    // its end when that cannot be measured), or up to a 0x1A byte. Debugger
-    // output must come in the file's order: one lane then.
-    openTextRegions(&d.regions, d.input.file, inputSize, d.encodingChoice);
-    const size_t slotCapacity =
-        keywordMatcherExtraBytes(TEXT_CP932) > LARGE_MATCHER ? SLOT_OUTPUT / 4 : SLOT_OUTPUT;
-    runRegionPipeline(&d.regions, d.output.file, inputSize, decoratePiece, readyEncoding,
-                      !d.debugging, slotCapacity, &d.result);
-    if (d.result.anyPiece) {
-        markHits(d.result.lastPiece, d.result.lastEncoding);
-    }
-    bool writeOk = d.result.writeOk;
-    const bool readOk = !d.regions.failed;
+    bool readOk = false;
+    bool writeOk = false;
+    convertStreams(inputSize, &readOk, &writeOk);
     closeTextReader(&d.input);
     writeOk = closeTextWriter(&d.output) && writeOk;
     if (!readOk) {
@@ -199,4 +209,26 @@ DecorateResult decorateFileResult(const PathChar* inputPath, const PathChar* out
 
 bool decorateFile(const PathChar* inputPath, const PathChar* outputPath) {
     return decorateFileResult(inputPath, outputPath) == DECORATE_DONE;
+}
+
+DecorateResult decorateStreams(FILE* input, FILE* output) {
+    Decorator& d = decorator;
+    watchDebugListeners();
+    d.debugging = debugOutActive();
+    // Read to the end: a pipe's size cannot be known, and a file's is not
+    // asked for, so that both give the same.
+    std::setvbuf(input, nullptr, _IONBF, 0);
+    d.input.file = input;
+    attachTextWriter(&d.output, output);
+    bool readOk = false;
+    bool writeOk = false;
+    convertStreams(-1, &readOk, &writeOk);
+    writeOk = flushTextWriter(&d.output) && std::fflush(output) == 0 && writeOk;
+    // The streams stay the caller's.
+    d.input.file = nullptr;
+    d.output.file = nullptr;
+    if (!readOk) {
+        return DECORATE_INPUT_UNREADABLE;
+    }
+    return writeOk ? DECORATE_DONE : DECORATE_OUTPUT_UNWRITABLE;
 }

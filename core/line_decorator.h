@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdio>
 
 #include "core/path_text.h"
 #include "core/text_regions.h"
@@ -20,6 +21,12 @@ bool decorateFile(const PathChar* inputPath, const PathChar* outputPath);
 
 // The same conversion, telling what went wrong.
 DecorateResult decorateFileResult(const PathChar* inputPath, const PathChar* outputPath);
+
+// The same conversion from an open input, read to its end, to an open
+// output, both binary streams not used before (a pipe, say, or standard
+// input and output). Neither is closed; the output is flushed. An empty
+// input gives an empty output and DECORATE_DONE.
+DecorateResult decorateStreams(FILE* input, FILE* output);
 
 // Bytes of input taken at a time (clamped to what the converter can hold);
 // the output does not depend on it. Small values let tests cross many

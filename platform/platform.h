@@ -34,13 +34,24 @@ bool platformSyncFile(FILE* file);
 // names the file itself, not a link to it.
 bool platformReplaceFile(const PathChar* source, const PathChar* target);
 
-// The full path at which the file `name` (relative to the current folder)
-// is written without breaking a link: for an existing file reached through
-// symbolic links, the final file's path; for a name that does not exist yet
-// (or a link to nothing), the current folder's final path joined with it.
+// The full path at which the file `name` (a bare name in the current
+// folder, or a path) is written without breaking a link: for an existing
+// file reached through symbolic links, the final file's path; for a name
+// that does not exist yet (or a link to nothing), the final path of its
+// folder (the current one for a bare name) joined with its last component.
 // False, with the reason in platformLastError, when it cannot be found or
 // does not fit in `capacity` units with its terminator.
 bool platformResolveFile(const PathChar* name, PathChar* resolved, size_t capacity);
+
+// True when something that is not a folder has this name: a file, a link
+// to one, a pipe or a device.
+bool platformFileExists(const PathChar* path);
+
+// The full path of `name` in the folder of the running program's own file,
+// in a form that opens whatever its length. False, with the reason in
+// platformLastError, when that folder cannot be found or the path does not
+// fit in `capacity` units with its terminator.
+bool platformProgramFolderFile(const PathChar* name, PathChar* path, size_t capacity);
 
 // Creates `path` as a new file and opens it for writing in binary, never
 // opening anything that exists already: then `nameTaken` is set and null is

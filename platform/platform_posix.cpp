@@ -75,18 +75,73 @@ bool platformResolveFile(const char* name, char* resolved, size_t capacity) {
     if (errno != ENOENT) {
         return false;
     }
-    // Nothing (or a link to nothing) of that name: it goes in the folder.
-    if (realpath(".", final) == nullptr) {
+    // Nothing (or a link to nothing) of that name: it goes in its folder,
+    // the root keeping its '/'.
+    const char* slash = std::strrchr(name, '/');
+    const char* leaf = slash != nullptr ? slash + 1 : name;
+    char folder[PATH_MAX];
+    if (slash == nullptr) {
+        std::strcpy(folder, ".");
+    } else {
+        const size_t folderLength = slash == name ? 1 : static_cast<size_t>(slash - name);
+        if (folderLength >= sizeof folder) {
+            errno = ENAMETOOLONG;
+            return false;
+        }
+        std::memcpy(folder, name, folderLength);
+        folder[folderLength] = '\0';
+    }
+    if (realpath(folder, final) == nullptr) {
         return false;
     }
-    const size_t folder = std::strlen(final);
-    const bool root = folder == 1;
-    if (folder + 1 + std::strlen(name) >= capacity) {
+    const size_t folderLength = std::strlen(final);
+    const bool root = folderLength == 1;
+    if (folderLength + 1 + std::strlen(leaf) >= capacity) {
         errno = ENAMETOOLONG;
         return false;
     }
-    std::snprintf(resolved, capacity, "%s%s%s", final, root ? "" : "/", name);
+    std::snprintf(resolved, capacity, "%s%s%s", final, root ? "" : "/", leaf);
     return true;
+}
+
+bool platformFileExists(const char* path) {
+    struct stat info;
+    return stat(path, &info) == 0 && !S_ISDIR(info.st_mode);
+}
+
+bool platformProgramFolderFile(const char* name, char* path, size_t capacity) {
+#ifdef __linux__
+    char program[PATH_MAX];
+    const ssize_t length = readlink("/proc/self/exe", program, sizeof program - 1);
+    if (length <= 0) {
+        return false;
+    }
+    // A result that fills the buffer may have been cut short.
+    if (static_cast<size_t>(length) >= sizeof program - 1) {
+        errno = ENAMETOOLONG;
+        return false;
+    }
+    program[length] = '\0';
+    char* slash = std::strrchr(program, '/');
+    if (slash == nullptr) {
+        errno = ENOENT;
+        return false;
+    }
+    slash[1] = '\0';
+    if (std::strlen(program) + std::strlen(name) >= capacity) {
+        errno = ENAMETOOLONG;
+        return false;
+    }
+    std::snprintf(path, capacity, "%s%s", program, name);
+    return true;
+#else
+    // The command line looks for its settings in places of its own.
+    (void)name;
+    (void)path;
+    (void)capacity;
+    errno = ENOSYS;
+    return false;
+#endif
 }
 
 FILE* platformCreateNewFile(const char* path, const char* model, bool* nameTaken) {

@@ -151,6 +151,13 @@ static bool finalPath(const wchar_t* path, wchar_t* out, size_t capacity) {
     return true;
 }
 
+// Units a path may take in the "\\?\" form, terminator included.
+constexpr size_t LONG_PATH_CAPACITY = 32768;
+
+static bool isSeparator(wchar_t c) {
+    return c == L'\\' || c == L'/';
+}
+
 bool platformResolveFile(const wchar_t* name, wchar_t* resolved, size_t capacity) {
     if (finalPath(name, resolved, capacity)) {
         return true;
@@ -158,20 +165,93 @@ bool platformResolveFile(const wchar_t* name, wchar_t* resolved, size_t capacity
     if (GetLastError() != ERROR_FILE_NOT_FOUND) {
         return false;
     }
-    // Nothing (or a link to nothing) of that name: it goes in the folder.
-    if (!finalPath(L".", resolved, capacity)) {
+    // Nothing (or a link to nothing) of that name: it goes in its folder.
+    const size_t nameLength = std::wcslen(name);
+    size_t leaf = nameLength;
+    while (leaf > 0 && !isSeparator(name[leaf - 1])) {
+        --leaf;
+    }
+    static wchar_t folder[LONG_PATH_CAPACITY];
+    if (leaf == 0) {
+        std::wcscpy(folder, L".");
+    } else {
+        // A root keeps its separator (C:\ and \\?\C:\ as much as a lone \);
+        // any other folder is named without it.
+        size_t folderLength = leaf - 1;
+        if (folderLength == 0 || name[folderLength - 1] == L':') {
+            folderLength = leaf;
+        }
+        if (folderLength >= LONG_PATH_CAPACITY) {
+            SetLastError(ERROR_FILENAME_EXCED_RANGE);
+            return false;
+        }
+        std::wmemcpy(folder, name, folderLength);
+        folder[folderLength] = L'\0';
+    }
+    if (!finalPath(folder, resolved, capacity)) {
         return false;
     }
     size_t length = std::wcslen(resolved);
     const bool separated = length > 0 && resolved[length - 1] == L'\\';
-    if (length + 1 + std::wcslen(name) >= capacity) {
+    if (length + 1 + (nameLength - leaf) >= capacity) {
         SetLastError(ERROR_FILENAME_EXCED_RANGE);
         return false;
     }
     if (!separated) {
         resolved[length++] = L'\\';
     }
-    std::wcscpy(resolved + length, name);
+    std::wcscpy(resolved + length, name + leaf);
+    return true;
+}
+
+bool platformFileExists(const wchar_t* path) {
+    const DWORD attributes = GetFileAttributesW(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+bool platformProgramFolderFile(const wchar_t* name, wchar_t* path, size_t capacity) {
+    // The program may sit deeper than MAX_PATH: the whole range is asked for.
+    // A result that fills the buffer was cut short.
+    static wchar_t module[LONG_PATH_CAPACITY];
+    const DWORD length = GetModuleFileNameW(nullptr, module, LONG_PATH_CAPACITY);
+    if (length == 0) {
+        return false;
+    }
+    if (length >= LONG_PATH_CAPACITY) {
+        SetLastError(ERROR_FILENAME_EXCED_RANGE);
+        return false;
+    }
+    size_t folder = length; // up to and including the last separator
+    while (folder > 0 && !isSeparator(module[folder - 1])) {
+        --folder;
+    }
+    if (folder == 0) {
+        SetLastError(ERROR_PATH_NOT_FOUND);
+        return false;
+    }
+    // Past MAX_PATH units a path opens only in the "\\?\" form, which the
+    // module's path (full, with backslashes) takes as it is.
+    const size_t nameLength = std::wcslen(name);
+    const wchar_t* prefix = L"";
+    size_t skipped = 0;
+    const bool prefixed =
+        std::wcsncmp(module, L"\\\\?\\", 4) == 0 || std::wcsncmp(module, L"\\\\.\\", 4) == 0;
+    if (folder + nameLength >= MAX_PATH && !prefixed) {
+        if (module[0] == L'\\' && module[1] == L'\\') {
+            prefix = L"\\\\?\\UNC\\"; // "\\server\share" becomes "\\?\UNC\server\share"
+            skipped = 2;
+        } else {
+            prefix = L"\\\\?\\";
+        }
+    }
+    const size_t prefixLength = std::wcslen(prefix);
+    if (prefixLength + folder - skipped + nameLength >= capacity) {
+        SetLastError(ERROR_FILENAME_EXCED_RANGE);
+        return false;
+    }
+    std::wmemcpy(path, prefix, prefixLength);
+    std::wmemcpy(path + prefixLength, module + skipped, folder - skipped);
+    std::wcscpy(path + prefixLength + folder - skipped, name);
     return true;
 }
 

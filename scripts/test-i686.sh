@@ -30,20 +30,38 @@ esac
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+# Each program in a folder of its own with the sample's TintMark.dat, started
+# in another folder that has none, with the sample's full path, as Explorer
+# starts a program that files are dropped on: the table beside the program
+# must be the one used.
 for arch in x64 i686; do
-  mkdir "$work/$arch"
-  cp samples/sample.txt samples/TintMark.dat "$work/$arch/"
+  mkdir -p "$work/$arch/prog" "$work/$arch/docs"
+  cp "build/mingw-$arch/tintmark.exe" samples/TintMark.dat "$work/$arch/prog/"
+  cp samples/sample.txt "$work/$arch/docs/"
 done
-(cd "$work/x64" && "$root/scripts/wine-run.sh" "$root/build/mingw-x64/tintmark.exe" sample.txt)
+dos_sample() { local p="Z:$work/$1/docs/sample.txt"; printf '%s' "${p//\//\\}"; }
+(cd "$work/x64/docs" && "$root/scripts/wine-run.sh" "$work/x64/prog/tintmark.exe" "$(dos_sample x64)")
 start=$(date +%s)
-(cd "$work/i686" && "$root/scripts/wine-run-i686.sh" "$root/build/mingw-i686/tintmark.exe" sample.txt)
+(cd "$work/i686/docs" &&
+  "$root/scripts/wine-run-i686.sh" "$work/i686/prog/tintmark.exe" "$(dos_sample i686)")
 rc=$?
 echo "i686 conversion under qemu-i386: exit $rc, $(($(date +%s) - start)) s"
 WINEPREFIX=$root/build/wineprefix-i686 /usr/lib/wine/wineserver -k 2>/dev/null || true
-if [ "$rc" -eq 0 ] && [ -s "$work/x64/sample.html" ] &&
-  cmp "$work/x64/sample.html" "$work/i686/sample.html"; then
-  echo "PASS: i686 program's sample.html is byte-identical to the x86_64 program's"
-  exit 0
+# The sample's first keyword as its TintMark.dat dresses it (bold, red):
+# 重要 is 0x8F 0x64 0x97 0x76 in code page 932.
+keyword=$(printf '<B><font color=#FF0000>\x8f\x64\x97\x76</font></B>')
+status=0
+if [ "$rc" -eq 0 ] && grep -qF "$keyword" "$work/x64/docs/sample.html" &&
+  cmp "$work/x64/docs/sample.html" "$work/i686/docs/sample.html"; then
+  echo "PASS: i686 program's sample.html, decorated with the table beside it, is byte-identical to the x86_64 program's"
+else
+  echo "FAIL: i686 program's sample.html differs from the x86_64 program's, is missing or is not decorated"
+  status=1
 fi
-echo "FAIL: i686 program's sample.html differs from the x86_64 program's (or is missing)"
-exit 1
+for arch in x64 i686; do
+  if [ -e "$work/$arch/docs/TintMark.dat" ] || ! cmp -s samples/TintMark.dat "$work/$arch/prog/TintMark.dat"; then
+    echo "FAIL: $arch: a settings file was made or changed"
+    status=1
+  fi
+done
+exit $status

@@ -16,6 +16,24 @@ const char SETTINGS_FILE_NAME[] = TINTMARK_SETTINGS_NAME;
 const PathChar SETTINGS_FILE_PATH[] = PATH_TEXT(TINTMARK_SETTINGS_NAME);
 SaveFailure saveFailure;
 
+// The file chosen by setSettingsPath; empty for SETTINGS_FILE_PATH. Zero at
+// start, so that its tens of kilobytes cost nothing in the program file.
+static PathChar chosenPath[SETTINGS_PATH_CAPACITY];
+
+bool setSettingsPath(const PathChar* path) {
+    const size_t length = pathLength(path, SETTINGS_PATH_CAPACITY);
+    if (length >= SETTINGS_PATH_CAPACITY) {
+        return false;
+    }
+    std::memcpy(chosenPath, path, length * sizeof(PathChar));
+    chosenPath[length] = 0;
+    return true;
+}
+
+const PathChar* settingsPath() {
+    return chosenPath[0] != 0 ? chosenPath : SETTINGS_FILE_PATH;
+}
+
 static const char START_MARKER[] = "[TntMark set file]";
 static const char END_MARKER[] = "[TntMark set file end]";
 
@@ -42,22 +60,20 @@ static int readSettingsLine(TextReader* in, char* line) {
     return length;
 }
 
-void loadSettings() {
+bool loadSettings() {
     clear();
     decorationTable.lineBreakTags = 0;
 
     TextReader in;
-    if (!openTextReader(&in, SETTINGS_FILE_PATH)) {
-        return;
+    if (!openTextReader(&in, settingsPath())) {
+        return false;
     }
     char line[SETTINGS_LINE_BUFFER];
-    if (readSettingsLine(&in, line) == 0 || std::strstr(line, START_MARKER) == nullptr) {
+    if (readSettingsLine(&in, line) == 0 || std::strstr(line, START_MARKER) == nullptr ||
+        readSettingsLine(&in, line) == 0) {
+        const bool readOk = !in.failed;
         closeTextReader(&in);
-        return;
-    }
-    if (readSettingsLine(&in, line) == 0) {
-        closeTextReader(&in);
-        return;
+        return readOk;
     }
     decorationTable.lineBreakTags = static_cast<uint8_t>(parseDecimal(line));
 
@@ -75,6 +91,7 @@ void loadSettings() {
                      static_cast<int>(std::strcspn(colour, "\n")), parseDecimal(size),
                      parseDecimal(style));
     }
+    const bool readOk = !in.failed;
     closeTextReader(&in);
 
     for (int32_t i = 0; i < decorationTable.count; ++i) {
@@ -82,6 +99,7 @@ void loadSettings() {
         trace("[%s(%d)][0x%s][%d][%X]\n", entryText(entry), entry.textSize, entry.colour,
               entry.size, static_cast<unsigned>(entry.style));
     }
+    return readOk;
 }
 
 static void writeLine(TextWriter* out, const char* text) {
@@ -268,9 +286,12 @@ static bool saveInPlace() {
 // place, its bytes put back on failure.
 bool saveSettings() {
     fail(SAVE_DONE, 0);
-    if (!platformResolveFile(SETTINGS_FILE_PATH, targetPath, SETTINGS_PATH_CAPACITY)) {
+    const PathChar* path = settingsPath();
+    if (!platformResolveFile(path, targetPath, SETTINGS_PATH_CAPACITY)) {
         fail(SAVE_SYSTEM_ERROR, platformLastError());
-        std::memcpy(saveFailure.path, SETTINGS_FILE_PATH, sizeof SETTINGS_FILE_PATH);
+        // setSettingsPath took only what fits.
+        std::memcpy(saveFailure.path, path,
+                    (pathLength(path, SETTINGS_PATH_CAPACITY - 1) + 1) * sizeof(PathChar));
         return false;
     }
     std::memcpy(saveFailure.path, targetPath, sizeof targetPath);

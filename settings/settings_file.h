@@ -1,16 +1,15 @@
-// The settings file "TintMark.dat" in the current directory: the decoration
-// table and the "<BR>" option between runs.
+// The settings file "TintMark.dat": the decoration table and the "<BR>"
+// option between runs. It is the one in the current directory unless the
+// program chooses another before loading.
 #pragma once
 
 #include "core/path_text.h"
 
 #define TINTMARK_SETTINGS_NAME "TintMark.dat"
-// The name as bytes, and as the path the file is opened by.
+// The name as bytes, and as the path the file is opened by in the current
+// directory.
 extern const char SETTINGS_FILE_NAME[];
 extern const PathChar SETTINGS_FILE_PATH[];
-
-// Empties the table, then fills it and the option from the file when it can.
-void loadSettings();
 
 // Units a full path may take, terminator included: Windows paths reach
 // 32767 units in the "\\?\" form; POSIX systems stop at PATH_MAX.
@@ -19,6 +18,19 @@ constexpr size_t SETTINGS_PATH_CAPACITY = 32768;
 #else
 constexpr size_t SETTINGS_PATH_CAPACITY = 4096;
 #endif
+
+// Makes `path` (relative to the current directory, or full) the file that
+// loadSettings reads and saveSettings writes; an empty path goes back to
+// SETTINGS_FILE_PATH. A path that does not fit is refused, and the file
+// chosen before stays.
+bool setSettingsPath(const PathChar* path);
+// The file chosen now.
+const PathChar* settingsPath();
+
+// Empties the table, then fills it and the option from the file when it can.
+// Returns false when the file could not be opened or a read failed; a file
+// without the start marker was read, and gives an empty table.
+bool loadSettings();
 
 enum SaveProblem {
     SAVE_DONE,          // the file was written
@@ -32,8 +44,8 @@ enum SaveProblem {
 struct SaveFailure {
     SaveProblem problem;
     int systemError; // errno natively, GetLastError on Windows; 0 when none
-    // The full path of the file written (links followed), or the bare name
-    // when even that could not be found.
+    // The full path of the file written (links followed), or the path
+    // chosen when even that could not be found.
     PathChar path[SETTINGS_PATH_CAPACITY];
 };
 extern SaveFailure saveFailure;

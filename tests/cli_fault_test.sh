@@ -7,6 +7,8 @@ set -u
 source "$(dirname "${BASH_SOURCE[0]}")/../scripts/common.sh"
 program=$(realpath "$1")
 enter_scratch_dir
+# The settings search stays inside the scratch directory.
+export HOME=$work/home XDG_CONFIG_HOME=$work/xdg
 
 run() { timeout 10 "$program" "$@" 2>err.txt; }
 # The input was reported unreadable and left an empty output behind.
@@ -85,5 +87,43 @@ for kind in pipe directory; do
   check "settings $kind: still a $kind" test -${kind:0:1} TintMark.dat
   rm -rf TintMark.dat
 done
+
+# --- A --settings file that is not a readable file: exit 2, nothing
+# converted, nothing waits. One the search finds but cannot read: said so,
+# and the files converted all the same.
+mkfifo settings.pipe
+mkdir settings.dir
+printf '[TntMark set file]\r\n0\r\nabc\r\nFF0000\r\n0\r\n1\r\n[TntMark set file end]\r\n' >locked.dat
+chmod 000 locked.dat
+for named in settings.pipe settings.dir locked.dat; do
+  rm -f plain.html
+  timeout 10 "${as_user[@]}" "$program" --settings "$named" plain.txt 2>err.txt
+  check "--settings $named: exits 2 without waiting" test $? -eq 2
+  check "--settings $named: named" grep -q "^tintmark: $named: cannot read the settings file" err.txt
+  check "--settings $named: nothing converted" test ! -e plain.html
+done
+mkdir -p "$XDG_CONFIG_HOME/tintmark"
+mv locked.dat "$XDG_CONFIG_HOME/tintmark/TintMark.dat"
+timeout 10 "${as_user[@]}" "$program" plain.txt 2>err.txt
+check "unreadable settings found by the search: exits 0" test $? -eq 0
+check "... says it cannot read that file" \
+  grep -q "^tintmark: $XDG_CONFIG_HOME/tintmark/TintMark.dat: cannot read the settings file" err.txt
+check "... and converts with no entries" same_bytes 'abc\r\n' plain.html
+chmod 600 "$XDG_CONFIG_HOME/tintmark/TintMark.dat"
+check "... and leaves it as it was" \
+  same_bytes '[TntMark set file]\r\n0\r\nabc\r\nFF0000\r\n0\r\n1\r\n[TntMark set file end]\r\n' \
+  "$XDG_CONFIG_HOME/tintmark/TintMark.dat"
+
+# --- Standard streams that fail: a folder for input, a full device for output.
+timeout 10 "$program" - <. >/dev/null 2>err.txt
+check "- from a folder: exits 1" test $? -eq 1
+check "- from a folder: said" grep -q '^tintmark: -: cannot read standard input' err.txt
+if [ -c /dev/full ]; then
+  printf 'abc\n' | timeout 10 "$program" - plain.txt >/dev/full 2>err.txt
+  check "- to a full device: exits 1" test $? -eq 1
+  check "- to a full device: said" grep -q '^tintmark: -: cannot write standard output' err.txt
+  check "- to a full device: the next file still converted" \
+    same_bytes '<B><font color=#FF0000>abc</font></B>\r\n' plain.html
+fi
 
 finish

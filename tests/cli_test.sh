@@ -5,6 +5,9 @@ set -u
 source "$(dirname "${BASH_SOURCE[0]}")/../scripts/common.sh"
 program=$(realpath "$1")
 enter_scratch_dir
+# The settings search looks beyond the current directory: only into this
+# scratch directory, never into the user's own configuration.
+export HOME=$work/home XDG_CONFIG_HOME=$work/xdg
 
 # Two entries: "abc" bold and underlined in red at size 5; "ソ" (0x83 0x5C)
 # italic with no colour and size 0; the "<BR>" option on.
@@ -57,5 +60,78 @@ mkdir folder.txt
 timeout 10 "$program" pipe.txt folder.txt 2>err.txt
 check "pipe and directory refused without waiting" test $? -eq 1
 check "both named on stderr" test "$(grep -c 'cannot read' err.txt)" -eq 2
+
+# --- Where the settings come from: each place holds a table of its own
+# keyword (in italics), so the output shows which file was read.
+table() { printf '[TntMark set file]\r\n0\r\n%s\r\n\x96\xb3\x95\xcf\x8a\xb7\r\n0\r\n2\r\n[TntMark set file end]\r\n' "$1"; }
+mkdir -p places/cwd places/other "$XDG_CONFIG_HOME/tintmark" "$HOME/.config/tintmark"
+table here >places/cwd/TintMark.dat
+table named >places/other/named.dat
+table xdg >"$XDG_CONFIG_HOME/tintmark/TintMark.dat"
+table home >"$HOME/.config/tintmark/TintMark.dat"
+sums() { sha256sum places/cwd/TintMark.dat places/other/named.dat \
+  "$XDG_CONFIG_HOME/tintmark/TintMark.dat" "$HOME/.config/tintmark/TintMark.dat"; }
+sums >settings.sums
+cd places/cwd || exit 1
+printf 'here named xdg home\n' >t.txt
+# Converts t.txt with the arguments given and says which keyword was decorated.
+decorated() {
+  rm -f t.html
+  "$@" t.txt 2>../err.txt && grep -o '<I>[a-z]*</I>' t.html | tr -d '\n'
+}
+check "./TintMark.dat comes first" test "$(decorated "$program")" = '<I>here</I>'
+check "--settings FILE wins over it" \
+  test "$(decorated "$program" --settings ../other/named.dat)" = '<I>named</I>'
+check "--settings=FILE too" \
+  test "$(decorated "$program" --settings="$work/places/other/named.dat")" = '<I>named</I>'
+check "no message when a settings file was read" test ! -s ../err.txt
+mv TintMark.dat ../here.dat
+check "then \$XDG_CONFIG_HOME/tintmark/TintMark.dat" test "$(decorated "$program")" = '<I>xdg</I>'
+check "then, without XDG_CONFIG_HOME, ~/.config/tintmark/TintMark.dat" \
+  test "$(decorated env -u XDG_CONFIG_HOME "$program")" = '<I>home</I>'
+check "a relative XDG_CONFIG_HOME counts as none" \
+  test "$(decorated env XDG_CONFIG_HOME=xdg "$program")" = '<I>home</I>'
+rm "$HOME/.config/tintmark/TintMark.dat"
+rm -f t.html
+env -u XDG_CONFIG_HOME "$program" t.txt 2>../err.txt
+check "with no settings file the files are still converted" test $? -eq 0
+check "... with no keyword decorated" same_bytes 'here named xdg home\r\n' t.html
+check "... and one stderr line says where it looked" \
+  test "$(wc -l <../err.txt)" -eq 1 -a "$(grep -c "no settings file found.*\./TintMark.dat.*$HOME/\.config/tintmark/TintMark.dat" ../err.txt)" -eq 1
+table home >"$HOME/.config/tintmark/TintMark.dat"
+mv ../here.dat TintMark.dat
+
+rm -f t.html
+"$program" --settings missing.dat t.txt 2>../err.txt
+check "a missing --settings file exits 2" test $? -eq 2
+check "... naming it" grep -q '^tintmark: missing.dat: cannot read the settings file' ../err.txt
+check "... and converts nothing" test ! -e t.html
+"$program" t.txt --settings 2>../err.txt
+check "an option after a file is a file" grep -q '^tintmark: --settings: no' ../err.txt
+for wrong in '--settings' '--settings='; do
+  "$program" $wrong 2>../err.txt
+  check "$wrong with no file exits 2" test $? -eq 2
+done
+
+# --- "-": standard input to standard output, the bytes a file gives.
+printf 'here\r\nno keyword\nhere' >p.txt
+"$program" p.txt 2>/dev/null
+printf 'here\r\nno keyword\nhere' | "$program" - >piped.html 2>../err.txt
+check "- through a pipe exits 0" test $? -eq 0 -a ! -s ../err.txt
+check "- gives the file's bytes" cmp -s p.html piped.html
+rm -f p.html t.html
+"$program" t.txt - p.txt <p.txt >middle.html 2>../err.txt
+check "- among files: all converted" test $? -eq 0 -a -s t.html -a -s p.html
+check "- among files: standard output holds standard input's conversion" cmp -s p.html middle.html
+rm -f p.html t.html
+"$program" t.txt - p.txt - </dev/null >/dev/null 2>../err.txt
+check "- twice exits 2" test $? -eq 2
+check "... converting nothing" test ! -e t.html -a ! -e p.html
+"$program" -- - <p.txt >dashdash.html 2>/dev/null
+check "- after -- is still standard input" cmp -s middle.html dashdash.html
+cd ../.. || exit 1
+
+check "no settings file ever written" sha256sum --quiet -c settings.sums
+check "none made either" test "$(find places "$XDG_CONFIG_HOME" "$HOME" -name '*.dat' | wc -l)" -eq 4
 
 finish

@@ -2,12 +2,14 @@
 // failures, and the debugger-output lines written on the way.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "core/decoration_table.h"
 #include "core/diagnostics.h"
 #include "core/line_decorator.h"
+#include "platform/platform.h"
 #include "test_support.h"
 
 namespace {
@@ -241,6 +243,40 @@ TEST_F(LineDecoratorFiles, SuccessfulConversionReportsDone) {
         decorateFileResult(toPath(dir.path("in.txt")).c_str(), toPath(dir.path("in.html")).c_str()),
         DECORATE_DONE);
     EXPECT_EQ(readFile(dir.path("in.html")), "abc\r\n");
+}
+
+// Open streams (standard input and output, say) give the bytes a file
+// gives, over many regions and both lanes, and are left open.
+TEST_F(LineDecoratorFiles, StreamsGiveTheBytesOfAFile) {
+    addEntry("abc", "FF0000", 5, STYLE_BOLD);
+    decorationTable.lineBreakTags = 1;
+    std::string input;
+    for (int i = 0; i < 3000; ++i) {
+        input += i % 3 == 0 ? "abc plain\r\n" : "x abc " + repeat('y', i % 40) + "\n";
+    }
+    input += "last abc\x1A after the end";
+    writeFile(dir.path("in.txt"), input);
+    setDecoratorRegionLength(0); // the smallest regions
+    const std::string expected = convert(input);
+
+    FILE* in = platformOpenFile(toPath(dir.path("in.txt")).c_str(), "rb");
+    FILE* out = platformOpenFile(toPath(dir.path("out.html")).c_str(), "wb");
+    ASSERT_TRUE(in != nullptr && out != nullptr);
+    EXPECT_EQ(decorateStreams(in, out), DECORATE_DONE);
+    setDecoratorRegionLength(size_t(1) << 30);
+    // Closed here and only here: closing twice would fail under the sanitizers.
+    EXPECT_EQ(std::fclose(in), 0);
+    EXPECT_EQ(std::fclose(out), 0);
+    EXPECT_EQ(readFile(dir.path("out.html")), expected);
+
+    writeFile(dir.path("empty.txt"), "");
+    in = platformOpenFile(toPath(dir.path("empty.txt")).c_str(), "rb");
+    out = platformOpenFile(toPath(dir.path("out.html")).c_str(), "wb");
+    ASSERT_TRUE(in != nullptr && out != nullptr);
+    EXPECT_EQ(decorateStreams(in, out), DECORATE_DONE);
+    std::fclose(in);
+    std::fclose(out);
+    EXPECT_EQ(readFile(dir.path("out.html")), "");
 }
 
 namespace {

@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "core/decoration_table.h"
+#include "platform/platform.h"
 #include "settings/settings_file.h"
 #include "test_support.h"
 
@@ -17,10 +19,12 @@ const std::string NO_COLOUR_BYTES = "\x96\xB3\x95\xCF\x8A\xB7";
 struct SettingsFileTest : ::testing::Test {
     void SetUp() override {
         resetTable();
+        setSettingsPath(PATH_TEXT(""));
         dir.enter();
     }
     void TearDown() override {
         resetTable();
+        setSettingsPath(PATH_TEXT(""));
     }
     static std::string keywordAt(int index) {
         return entryText(decorationTable.entries[index]);
@@ -30,6 +34,14 @@ struct SettingsFileTest : ::testing::Test {
         writeFile(SETTINGS_FILE_NAME, bytes);
         loadSettings();
         return decorationTable.count;
+    }
+    // The settings file's path in a folder of the scratch directory.
+    std::string inFolder(const std::string& folder) const {
+#ifdef _WIN32
+        return dir.path(folder) + "\\" + SETTINGS_FILE_NAME;
+#else
+        return dir.path(folder) + "/" + SETTINGS_FILE_NAME;
+#endif
     }
     ScratchDir dir;
 };
@@ -153,5 +165,94 @@ TEST_F(SettingsFileTest, LongLinesAndExtraEntriesDoNotShiftTheRest) {
     EXPECT_EQ(load(many + END), MAX_ENTRIES);
     EXPECT_EQ(keywordAt(MAX_ENTRIES - 1), "k511");
 }
+
+// A file chosen in another folder, by its full path, as the program does
+// with the one beside it: read there, written back there, nothing made in
+// the current folder, and the save's report names it.
+TEST_F(SettingsFileTest, AChosenFileIsReadAndWrittenWhereItIs) {
+    std::filesystem::create_directory(toPath(dir.path("prog")));
+    const std::string file = inFolder("prog");
+    writeFile(file, START + "1\r\nabc\r\nFF0000\r\n5\r\n5\r\n" + END);
+    ASSERT_TRUE(setSettingsPath(toPath(file).c_str()));
+    ASSERT_TRUE(loadSettings());
+    ASSERT_EQ(decorationTable.count, 1);
+    EXPECT_EQ(keywordAt(0), "abc");
+    EXPECT_EQ(decorationTable.lineBreakTags, 1);
+
+    addEntry("new", "", 0, 0);
+    ASSERT_TRUE(saveSettings());
+    EXPECT_EQ(readFile(file), START + "1\r\nabc\r\nFF0000\r\n5\r\n5\r\nnew\r\n" + NO_COLOUR_BYTES +
+                                  "\r\n0\r\n0\r\n" + END);
+    EXPECT_EQ(namesIn("."), std::vector<std::string>{"prog"});
+    EXPECT_EQ(namesIn(dir.path("prog")), std::vector<std::string>{"TintMark.dat"});
+    EXPECT_TRUE(platformSameFile(saveFailure.path, toPath(file).c_str()))
+        << fromPath(saveFailure.path);
+}
+
+// A chosen file that does not exist yet is made in its own folder, not in
+// the current one; in a folder that does not exist, nothing is made and the
+// report names the chosen file.
+TEST_F(SettingsFileTest, AChosenFileNotYetMadeIsCreatedInItsFolder) {
+    std::filesystem::create_directory(toPath(dir.path("prog")));
+    const std::string file = inFolder("prog");
+    ASSERT_TRUE(setSettingsPath(toPath(file).c_str()));
+    EXPECT_FALSE(loadSettings());
+    addEntry("k", "F00", 2, 1);
+    ASSERT_TRUE(saveSettings());
+    EXPECT_EQ(readFile(file), START + "0\r\nk\r\nF00\r\n2\r\n1\r\n" + END);
+    EXPECT_EQ(namesIn("."), std::vector<std::string>{"prog"});
+
+    const std::string lost = inFolder("gone");
+    ASSERT_TRUE(setSettingsPath(toPath(lost).c_str()));
+    EXPECT_FALSE(saveSettings());
+    EXPECT_EQ(saveFailure.problem, SAVE_SYSTEM_ERROR);
+    EXPECT_EQ(fromPath(saveFailure.path), lost);
+    EXPECT_EQ(namesIn("."), std::vector<std::string>{"prog"});
+}
+
+TEST_F(SettingsFileTest, LoadingTellsWhetherTheFileCouldBeRead) {
+    EXPECT_FALSE(loadSettings()); // none
+    std::filesystem::create_directory(toPath(SETTINGS_FILE_NAME));
+    EXPECT_FALSE(loadSettings());
+    std::filesystem::remove(toPath(SETTINGS_FILE_NAME));
+    // Read, though it holds no settings.
+    writeFile(SETTINGS_FILE_NAME, "some other file\n");
+    EXPECT_TRUE(loadSettings());
+    EXPECT_EQ(decorationTable.count, 0);
+    EXPECT_EQ(load(START + "0\r\nk\r\nC\r\n0\r\n0\r\n" + END), 1);
+    EXPECT_TRUE(loadSettings());
+}
+
+TEST_F(SettingsFileTest, APathThatDoesNotFitIsRefusedAndTheChoiceKept) {
+    const PathString chosen = toPath(inFolder("prog"));
+    ASSERT_TRUE(setSettingsPath(chosen.c_str()));
+    const PathString tooLong(SETTINGS_PATH_CAPACITY, 'x');
+    EXPECT_FALSE(setSettingsPath(tooLong.c_str()));
+    EXPECT_EQ(PathString(settingsPath()), chosen);
+    const PathString longest(SETTINGS_PATH_CAPACITY - 1, 'x');
+    EXPECT_TRUE(setSettingsPath(longest.c_str()));
+    EXPECT_EQ(PathString(settingsPath()), longest);
+    ASSERT_TRUE(setSettingsPath(PATH_TEXT("")));
+    EXPECT_EQ(PathString(settingsPath()), PathString(SETTINGS_FILE_PATH));
+}
+
+#if defined(_WIN32) || defined(__linux__)
+// The file beside the running program: here the test program's folder.
+TEST_F(SettingsFileTest, TheProgramFolderIsThatOfTheRunningProgram) {
+    static PathChar path[SETTINGS_PATH_CAPACITY];
+    ASSERT_TRUE(platformProgramFolderFile(SETTINGS_FILE_PATH, path, SETTINGS_PATH_CAPACITY));
+    const std::filesystem::path beside(path);
+    EXPECT_EQ(beside.filename(), std::filesystem::path(SETTINGS_FILE_PATH));
+#ifdef _WIN32
+    EXPECT_TRUE(std::filesystem::exists(beside.parent_path() / "tintmark_tests.exe"));
+#else
+    EXPECT_TRUE(std::filesystem::exists(beside.parent_path() / "tintmark_tests"));
+#endif
+    // What does not fit is refused, never cut.
+    const size_t length = pathLength(path, SETTINGS_PATH_CAPACITY);
+    EXPECT_FALSE(platformProgramFolderFile(SETTINGS_FILE_PATH, path, length));
+    EXPECT_TRUE(platformProgramFolderFile(SETTINGS_FILE_PATH, path, length + 1));
+}
+#endif
 
 } // namespace

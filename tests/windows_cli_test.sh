@@ -47,5 +47,6 @@ check "a large file converted in order" cmp -s big.html big.expected
 rm -f big.txt big.html big.expected
 
 source "$here/windows_cli_names.sh"
+source "$here/windows_cli_places.sh"
 
 finish

@@ -10,6 +10,7 @@
 
 #include "core/decoration_table.h"
 #include "core/file_batch.h"
+#include "platform/platform.h"
 #include "settings/settings_file.h"
 #include "ui/app_instance.h"
 #include "ui/dll_guard.h"
@@ -17,9 +18,26 @@
 
 HINSTANCE appInstance;
 
+// The settings file: the current folder's when it has one; else the one
+// beside the program. Files dropped on the program's icon, Send To and
+// shortcuts with an empty "Start in" start it in some other folder, so a
+// portable folder's TintMark.dat would otherwise go unread. With neither,
+// the current folder's name stays, and the window saves there.
+static void chooseSettingsFile() {
+    if (platformFileExists(SETTINGS_FILE_PATH)) {
+        return;
+    }
+    static PathChar beside[SETTINGS_PATH_CAPACITY];
+    if (platformProgramFolderFile(SETTINGS_FILE_PATH, beside, SETTINGS_PATH_CAPACITY) &&
+        platformFileExists(beside)) {
+        setSettingsPath(beside);
+    }
+}
+
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
     restrictDllSearchToSystem();
     appInstance = instance;
+    chooseSettingsFile();
     loadSettings();
     if (__argc <= 1 || __wargv == nullptr) {
         runMainWindow();

@@ -4,10 +4,10 @@
 // files byte for byte.
 //
 // Usage: gui_driver GROUP TINTMARK_EXE WORK_DIR
-// GROUP is list, editor, full, drop or save (or pose, for screenshots). WORK_DIR is a Unix path
-// (the driver runs under Wine, where it is Z:\...); each scenario gets its own subdirectory. The
-// drop group needs a drag source playing the file manager (xdnd_drop.py), which the calling script
-// runs beside it.
+// GROUP is list, editor, full, drop, save or place (or pose, for screenshots). WORK_DIR is a Unix
+// path (the driver runs under Wine, where it is Z:\...); each scenario gets its own subdirectory.
+// The drop group needs a drag source playing the file manager (xdnd_drop.py), which the calling
+// script runs beside it.
 //
 // Across processes Wine answers the ANSI text messages in UTF-16, so texts
 // are read with the W messages and turned into code page 932 bytes here.
@@ -25,8 +25,9 @@ struct Group {
 };
 
 const Group GROUPS[] = {
-    {"list", gui::runListGroup}, {"editor", gui::runEditorGroup}, {"full", gui::runFullGroup},
-    {"drop", gui::runDropGroup}, {"pose", gui::runPoseGroup},     {"save", gui::runSaveGroup},
+    {"list", gui::runListGroup},   {"editor", gui::runEditorGroup}, {"full", gui::runFullGroup},
+    {"drop", gui::runDropGroup},   {"pose", gui::runPoseGroup},     {"save", gui::runSaveGroup},
+    {"place", gui::runPlaceGroup},
 };
 
 } // namespace

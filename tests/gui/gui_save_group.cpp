@@ -32,17 +32,19 @@ std::wstring boxText(HWND box) {
     return text;
 }
 
-// Checks that the message box names the settings file by its full path and
-// says `reason`, and that Cancel is its default button.
-void checkBox(const App& app, HWND box, const wchar_t* reason, const char* when) {
+// Checks that the message box names the settings file by its full path (by
+// default the one in the folder the program was started in) and says
+// `reason`, and that Cancel is its default button.
+void checkBox(const App& app, HWND box, const wchar_t* reason, const char* when,
+              const std::string& file = std::string()) {
     check(box != nullptr, "%s: a message box appears", when);
     if (box == nullptr) {
         return;
     }
     const std::wstring text = boxText(box);
-    const std::wstring path = widen(app.dir + "\\TintMark.dat");
-    check(text.find(path) != std::wstring::npos, "%s: the box names %s", when,
-          (app.dir + "\\TintMark.dat").c_str());
+    const std::string named = file.empty() ? app.dir + "\\TintMark.dat" : file;
+    check(text.find(widen(named)) != std::wstring::npos, "%s: the box names %s", when,
+          named.c_str());
     check(text.find(reason) != std::wstring::npos, "%s: the box gives the reason", when);
     // Cancel is the default button (a stray Enter is tried on its own).
     const LONG cancelStyle = GetWindowLongW(GetDlgItem(box, BOX_CANCEL), GWL_STYLE);
@@ -51,10 +53,11 @@ void checkBox(const App& app, HWND box, const wchar_t* reason, const char* when)
 }
 
 // Asks to close and returns the message box that must appear.
-HWND closeExpectingBox(const App& app, const wchar_t* reason, const char* when) {
+HWND closeExpectingBox(const App& app, const wchar_t* reason, const char* when,
+                       const std::string& file = std::string()) {
     PostMessageW(app.main, WM_CLOSE, 0, 0);
     HWND box = waitForDialog(app.process.dwProcessId, app.main, L"TintMark");
-    checkBox(app, box, reason, when);
+    checkBox(app, box, reason, when, file);
     return box;
 }
 
@@ -240,6 +243,31 @@ void folderContinue() {
           "the folder is still there");
 }
 
+// The file beside the program, read because the folder the program was
+// started in has none, is the one the box names when it cannot be saved;
+// once writable, the retry saves it there and nowhere else.
+void besideTheProgramReadOnly() {
+    const std::string dir = prepare("save-beside-read-only", "");
+    const std::string prog = dir + "\\prog";
+    const std::string docs = dir + "\\docs";
+    makeDir(prog);
+    makeDir(docs);
+    const std::string file = prog + "\\TintMark.dat";
+    writeFile(file, settings(false, abc()));
+    setReadOnly(file, true);
+    App app;
+    if (!startProgram(app, copyProgram(prog), docs)) {
+        return;
+    }
+    press(app.main, ID_BR);
+    HWND box = closeExpectingBox(app, READ_ONLY, "beside the program, read-only", file);
+    setReadOnly(file, false);
+    pressBoxButton(box, BOX_TRY_AGAIN);
+    checkEnds(app, "beside the program, Try Again once writable");
+    checkBytes(readFile(file), settings(true, abc()), "the retry saved beside the program");
+    check(treeOf(widen(docs)).empty(), "nothing made in the folder it was started in");
+}
+
 // A save that works shows nothing: the program ends on the close request.
 void successShowsNothing() {
     App app;
@@ -258,6 +286,7 @@ void runSaveGroup() {
     readOnlyContinue();
     folderBackThenRetry();
     folderContinue();
+    besideTheProgramReadOnly();
     successShowsNothing();
 }
 

@@ -244,13 +244,17 @@ std::string prepare(const char* name, const std::string& settingsText) {
 }
 
 bool start(App& app, const std::string& dir) {
+    return startProgram(app, programPath, dir);
+}
+
+bool startProgram(App& app, const std::string& program, const std::string& dir) {
     app.dir = dir;
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
-    std::string commandLine = "\"" + programPath + "\"";
-    if (!CreateProcessA(programPath.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+    std::string commandLine = "\"" + program + "\"";
+    if (!CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
                         dir.c_str(), &startup, &app.process)) {
-        check(false, "cannot start %s (error %lu)", programPath.c_str(), GetLastError());
+        check(false, "cannot start %s (error %lu)", program.c_str(), GetLastError());
         return false;
     }
     app.main = waitForDialog(app.process.dwProcessId, nullptr, L"TintMark");
@@ -404,6 +408,13 @@ void fillAndOk(const App& app, HWND editor, const std::string& keyword, const st
 void keyDown(HWND window, WPARAM key) {
     PostMessageW(window, WM_KEYDOWN, key, 1);
     PostMessageW(window, WM_KEYUP, key, 0xC0000001);
+}
+
+std::string copyProgram(const std::string& dir) {
+    const std::string copy = dir + "\\tintmark.exe";
+    const bool copied = CopyFileW(widen(programPath).c_str(), widen(copy).c_str(), FALSE) != FALSE;
+    check(copied, "copy the program to %s (error %lu)", copy.c_str(), GetLastError());
+    return copy;
 }
 
 std::string settingsOf(const App& app) {

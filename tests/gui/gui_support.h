@@ -96,6 +96,10 @@ template <typename Predicate> bool waitUntil(Predicate predicate, DWORD timeout 
 // means no settings file. Returns its DOS path.
 std::string prepare(const char* name, const std::string& settingsText);
 bool start(App& app, const std::string& dir);
+// Starts `program` (a DOS path) instead of the one under test, in `dir`.
+bool startProgram(App& app, const std::string& program, const std::string& dir);
+// Copies the program under test into `dir`; returns the copy's DOS path.
+std::string copyProgram(const std::string& dir);
 // Close box: WM_CLOSE. The program must save, end by itself and return 0.
 void close(App& app);
 void settle(HWND window);
@@ -128,5 +132,6 @@ void runFullGroup();
 void runDropGroup();
 void runPoseGroup();
 void runSaveGroup();
+void runPlaceGroup();
 
 } // namespace gui
