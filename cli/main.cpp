@@ -3,8 +3,9 @@
 // stderr what it skipped. "-" converts standard input to standard output.
 //
 // Options come before the files: --help and --version print and exit 0,
-// --settings names the settings file, "--" ends the options so that a file
-// named "--help" can be converted. Any other argument, even one that starts
+// --settings names the settings file, --encoding forces how every file is
+// read, "--" ends the options so that a file named "--help" can be
+// converted. Any other argument, even one that starts
 // with '-', is a file, as it always was.
 #include <cstdio>
 #include <cstdlib>
@@ -18,21 +19,32 @@
 #include "tintmark_version.h"
 
 static const char usageText[] =
-    "usage: tintmark [--help | --version] [--settings FILE] [--] FILE...\n"
+    "usage: tintmark [--help | --version] [--settings FILE] [--encoding auto|cp932|utf-8]\n"
+    "                [--] FILE...\n"
     "  (writes FILE's name up to its last '.' followed by \"html\"; \"-\" converts\n"
     "  standard input to standard output)\n";
 
 static const char helpText[] =
-    "Converts each FILE, plain text in code page 932, into an HTML fragment with the\n"
-    "keywords of a settings file decorated. The output goes beside the input: its\n"
-    "path up to and including its last '.', then \"html\". A FILE of \"-\" (once at\n"
-    "most) converts standard input to standard output.\n"
+    "Converts each FILE, plain text in code page 932 (Shift-JIS) or UTF-8, into an\n"
+    "HTML fragment with the keywords of a settings file decorated. The output goes\n"
+    "beside the input: its path up to and including its last '.', then \"html\". A\n"
+    "FILE of \"-\" (once at most) converts standard input to standard output.\n"
     "\n"
     "  --help             print this help and exit\n"
     "  --version          print the version and exit\n"
     "  --settings FILE    read the keywords from FILE (also --settings=FILE); when\n"
     "                     it cannot be read, nothing is converted\n"
+    "  --encoding NAME    read every FILE as NAME (also --encoding=NAME): auto, the\n"
+    "                     default, decides for each file; cp932 or utf-8 forces one\n"
     "  --                 end of the options: every later argument is a file\n"
+    "\n"
+    "A file is read as UTF-8 when it begins with a byte-order mark, or when the\n"
+    "64 KiB from its first non-ASCII byte on are valid UTF-8; otherwise as code\n"
+    "page 932. In UTF-8 files the keywords (kept in code page 932) are searched for\n"
+    "in UTF-8. A keyword only ever matches whole characters, never the second\n"
+    "byte of one. A code page 932 file whose non-ASCII bytes happen to be valid\n"
+    "UTF-8 (half-width katakana such as the bytes C3 B1) is read as UTF-8: use\n"
+    "--encoding cp932 for it.\n"
     "\n"
     "Without --settings, the first of these that exists is read:\n"
     "  ./TintMark.dat\n"
@@ -43,13 +55,14 @@ static const char helpText[] =
     "\n"
     "Exit status: 0 when every file was converted, 1 when one was skipped or\n"
     "could not be read (each named on stderr), 2 when no file was given, an\n"
-    "option was wrong or the --settings file could not be read.\n";
+    "option was wrong, the --encoding name is unknown or the --settings file\n"
+    "could not be read.\n";
 
 static const char STANDARD_STREAMS[] = "-";
 
 // The options, each with or without a value. One with a value is given as
 // "--name VALUE" or "--name=VALUE".
-enum Option { OPTION_HELP, OPTION_VERSION, OPTION_SETTINGS, OPTION_COUNT };
+enum Option { OPTION_HELP, OPTION_VERSION, OPTION_SETTINGS, OPTION_ENCODING, OPTION_COUNT };
 
 struct OptionSpec {
     const char* name;
@@ -60,7 +73,42 @@ static const OptionSpec OPTIONS[OPTION_COUNT] = {
     {"--help", false},
     {"--version", false},
     {"--settings", true},
+    {"--encoding", true},
 };
+
+// The readings --encoding names, in any case.
+struct EncodingName {
+    const char* name;
+    EncodingChoice choice;
+};
+
+static const EncodingName ENCODINGS[] = {
+    {"auto", ENCODING_AUTO},
+    {"cp932", ENCODING_ALWAYS_CP932},
+    {"utf-8", ENCODING_ALWAYS_UTF8},
+    {"utf8", ENCODING_ALWAYS_UTF8},
+};
+
+static bool sameIgnoringCase(const char* a, const char* b) {
+    for (; *a != '\0' && *b != '\0'; ++a, ++b) {
+        const char x = *a >= 'A' && *a <= 'Z' ? static_cast<char>(*a - 'A' + 'a') : *a;
+        if (x != *b) {
+            return false;
+        }
+    }
+    return *a == *b;
+}
+
+// The reading an --encoding value names; false when it names none.
+static bool encodingNamed(const char* name, EncodingChoice* choice) {
+    for (const EncodingName& known : ENCODINGS) {
+        if (sameIgnoringCase(name, known.name)) {
+            *choice = known.choice;
+            return true;
+        }
+    }
+    return false;
+}
 
 // What readOption gives for an argument that is no option, and after a
 // wrong one (already reported).
@@ -205,6 +253,17 @@ int main(int argc, char** argv) {
         case OPTION_SETTINGS:
             settingsFile = value;
             break;
+        case OPTION_ENCODING: {
+            EncodingChoice choice = ENCODING_AUTO;
+            if (!encodingNamed(value, &choice)) {
+                std::fprintf(stderr,
+                             "tintmark: unknown encoding \"%s\" (use auto, cp932 or utf-8)\n",
+                             value);
+                return 2;
+            }
+            setDecoratorEncoding(choice);
+            break;
+        }
         default:
             std::fputs(usageText, stderr);
             return 2;

@@ -134,4 +134,34 @@ cd ../.. || exit 1
 check "no settings file ever written" sha256sum --quiet -c settings.sums
 check "none made either" test "$(find places "$XDG_CONFIG_HOME" "$HOME" -name '*.dat' | wc -l)" -eq 4
 
+# --- --encoding: how each file is read. 重 is 8F 64 in code page 932 and
+# E9 87 8D in UTF-8; ﾃｱ is C3 B1 in code page 932, which is also UTF-8 (ñ).
+mkdir encodings && cd encodings || exit 1
+printf '[TntMark set file]\r\n0\r\n\x8f\x64\r\n\x96\xb3\x95\xcf\x8a\xb7\r\n0\r\n1\r\n\xc3\xb1\r\n\x96\xb3\x95\xcf\x8a\xb7\r\n0\r\n2\r\n[TntMark set file end]\r\n' >TintMark.dat
+printf '\xe9\x87\x8d x\n' >utf8.txt
+printf '\xc3\xb1\n' >kana.txt
+printf '\xff \xe9\x87\x8d\n' >broken.txt
+"$program" utf8.txt kana.txt broken.txt 2>err.txt
+check "auto: a UTF-8 file is searched in UTF-8" same_bytes '<B>\xe9\x87\x8d</B> x\r\n' utf8.html
+check "auto: C3 B1 reads as UTF-8, so code page 932's ﾃｱ is not found" same_bytes '\xc3\xb1\r\n' kana.html
+check "auto: a byte no UTF-8 holds makes the file code page 932" same_bytes '\xff \xe9\x87\x8d\r\n' broken.html
+"$program" --encoding cp932 utf8.txt kana.txt 2>err.txt
+check "--encoding cp932 exits 0" test $? -eq 0 -a ! -s err.txt
+check "--encoding cp932 finds ﾃｱ" same_bytes '<I>\xc3\xb1</I>\r\n' kana.html
+check "--encoding cp932 reads UTF-8 as code page 932" same_bytes '\xe9\x87\x8d x\r\n' utf8.html
+"$program" --encoding=utf-8 broken.txt 2>err.txt
+check "--encoding=utf-8 reads a broken file as UTF-8" same_bytes '\xff <B>\xe9\x87\x8d</B>\r\n' broken.html
+"$program" --encoding UTF8 -- kana.txt 2>err.txt
+check "names in any case, utf8 too" test $? -eq 0 -a ! -s err.txt
+printf '\xc3\xb1\n' | "$program" --encoding cp932 - >piped.html 2>err.txt
+check "--encoding holds for standard input" same_bytes '<I>\xc3\xb1</I>\r\n' piped.html
+rm -f kana.html
+"$program" --encoding latin1 kana.txt 2>err.txt
+check "an unknown encoding exits 2" test $? -eq 2
+check "... naming it" grep -q 'unknown encoding "latin1"' err.txt
+check "... and converts nothing" test ! -e kana.html
+"$program" --help >help.txt
+check "--help names --encoding and the rule" grep -q -- '--encoding NAME' help.txt
+cd .. || exit 1
+
 finish
