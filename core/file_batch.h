@@ -4,13 +4,9 @@
 
 #include <cstdint>
 
-#include "core/path_text.h"
+#include "platform/path_text.h"
 
 constexpr int BATCH_SLOTS = 512;
-// A path of at most 255 units and its terminator: bytes natively, UTF-16
-// units on Windows, so that every name that fitted as bytes still fits.
-constexpr int PATH_SLOT = 256;
-constexpr int MAX_PATH_LENGTH = PATH_SLOT - 1;
 
 enum FileOutcome : uint8_t {
     FILE_PENDING,                 // has an output path, not converted yet

@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdio>
 
-#include "core/path_text.h"
+#include "platform/path_text.h"
 #include "core/text_regions.h"
 
 enum DecorateResult {

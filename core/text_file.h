@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "core/path_text.h"
+#include "platform/path_text.h"
 
 constexpr size_t TEXT_FILE_BUFFER = 64 * 1024;
 // Short copies move whole blocks: one of SHORT_COPY_LIMIT bytes for anything

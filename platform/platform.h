@@ -3,7 +3,7 @@
 
 #include <cstdio>
 
-#include "core/path_text.h"
+#include "platform/path_text.h"
 
 // The debugger-output channel: whether the platform has one, whether anyone
 // (a debugger or a debug-output viewer) is reading it now, and one line to it.

@@ -3,7 +3,7 @@
 // program chooses another before loading.
 #pragma once
 
-#include "core/path_text.h"
+#include "platform/path_text.h"
 
 #define TINTMARK_SETTINGS_NAME "TintMark.dat"
 // The name as bytes, and as the path the file is opened by in the current

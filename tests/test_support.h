@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "core/path_text.h"
+#include "platform/path_text.h"
 
 // Paths in the form the program takes them (UTF-16 on Windows), from and to
 // the byte strings the tests name files by: code page 932 bytes on Windows,

@@ -3,7 +3,7 @@
 // check by eye; the fast decorator must give the same bytes.
 #pragma once
 
-#include "core/path_text.h"
+#include "platform/path_text.h"
 #include "core/text_regions.h"
 
 // How later conversions decide a text's encoding, as setDecoratorEncoding.

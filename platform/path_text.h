@@ -6,6 +6,11 @@
 
 #include <cstddef>
 
+// A path of at most 255 units and its terminator: bytes natively, UTF-16
+// units on Windows, so that every name that fitted as bytes still fits.
+constexpr int PATH_SLOT = 256;
+constexpr int MAX_PATH_LENGTH = PATH_SLOT - 1;
+
 #ifdef _WIN32
 using PathChar = wchar_t;
 #define TINTMARK_WIDEN(text) L##text
