@@ -63,9 +63,8 @@
 #include "core/decoration_table.h"
 #include "core/entry_tags.h"
 #include "core/keyword_automaton.h"
+#include "core/text_regions.h"
 
-// The longest text searched at once (a read takes at most this many bytes).
-constexpr int MAX_PIECE_LENGTH = 2047;
 // Bytes past a text's terminator that a search may read: the caller's buffer
 // must hold them (their values do not matter).
 constexpr int MATCHER_READ_PAST = 16;
@@ -274,9 +273,9 @@ SCAN_STEP bool charBeginsAt(const unsigned char* bytes, int* known, int at) {
 }
 
 // Calls onHit(at, entry) for each hit in `text`, zero-terminated, whose
-// first `length` bytes are the piece (length at most MAX_PIECE_LENGTH), which
+// first `length` bytes are the piece (length at most PIECE_LENGTH), which
 // begins a character, readable MATCHER_READ_PAST bytes past its terminator;
-// `starts` is scratch of MAX_PIECE_LENGTH hits, one for each thread
+// `starts` is scratch of PIECE_LENGTH hits, one for each thread
 // searching. Returns where the text ends (its first zero byte). Safe on two
 // threads at once. M is cp932Matcher, whose hits must begin a code page 932
 // character, or utf8Matcher.
@@ -322,8 +321,8 @@ SCAN_STEP int searchKeywords(const char* text, int length, KeywordHit* starts, O
 struct KeywordHits {
     int count;
     int textLength;
-    KeywordHit hits[MAX_PIECE_LENGTH];
-    KeywordHit starts[MAX_PIECE_LENGTH]; // the search's scratch
+    KeywordHit hits[PIECE_LENGTH];
+    KeywordHit starts[PIECE_LENGTH]; // the search's scratch
 };
 
 // searchKeywords into `found`.

@@ -13,7 +13,6 @@
 #include "core/region_pipeline.h"
 #include "core/text_file.h"
 
-static_assert(PIECE_LENGTH <= MAX_PIECE_LENGTH, "the matcher searches a whole piece");
 static_assert(SHORT_COPY_LIMIT + 8 >= MATCHER_READ_PAST, "a region holds the matcher's reads");
 static_assert(PIECE_LENGTH + PIECE_DECISION_BYTES <= TEXT_REGION_CARRY,
               "a region reader keeps the bytes that decide a piece");
@@ -27,7 +26,7 @@ constexpr size_t LARGE_MATCHER = 1024 * 1024;
 struct Decorator {
     bool debugging; // diagnostics are sent only while somebody reads them
     EncodingChoice encodingChoice;
-    KeywordHit starts[PIPELINE_LANES][MAX_PIECE_LENGTH]; // each lane's search scratch
+    KeywordHit starts[PIPELINE_LANES][PIECE_LENGTH]; // each lane's search scratch
     TextReader input;
     TextWriter output;
     TextRegionReader regions;

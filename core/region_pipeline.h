@@ -10,9 +10,6 @@
 #include "core/text_file.h"
 #include "core/text_regions.h"
 
-// A read takes at most PIECE_LENGTH bytes: longer lines arrive in pieces,
-// each decorated as a line of its own.
-constexpr int PIECE_LENGTH = 2047;
 constexpr int PIPELINE_LANES = 2;
 // The output a region is held in before its turn to be written comes.
 constexpr size_t SLOT_OUTPUT = 512 * 1024;

@@ -34,6 +34,10 @@ enum EncodingChoice : uint8_t {
     ENCODING_ALWAYS_UTF8,
 };
 
+// The longest piece a read takes: longer lines arrive in pieces, each
+// decorated as a line of its own.
+constexpr int PIECE_LENGTH = 2047;
+
 constexpr size_t TEXT_REGION_CARRY = 4096; // largest maxLength it keeps to
 constexpr size_t ENCODING_WINDOW = 65536;
 // Raw bytes read but not yet handed out: the start of a piece the last

@@ -46,13 +46,17 @@ TEST(CharactersUtf8, WellFormedSequencesAndTheirEdges) {
     EXPECT_EQ(sequence("\xF4\x90\x80\x80"), 0); // above U+10FFFF
     EXPECT_EQ(sequence("\xF5\x80\x80\x80"), 0);
     EXPECT_EQ(sequence("\x80"), 0);
-    EXPECT_EQ(sequence("\xE9\x87" "A"), 0);
+    EXPECT_EQ(sequence("\xE9\x87"
+                       "A"),
+              0);
     // Cut by what may be read: well-formed only when asked so.
     EXPECT_EQ(sequence("\xE9\x87"), 0);
     EXPECT_EQ(sequence("\xE9\x87", true), 3);
     EXPECT_EQ(sequence("\xF0\x9F", true), 4);
     EXPECT_EQ(sequence("\xE0\x80", true), 0); // already wrong
-    EXPECT_TRUE(isWellFormedUtf8(bytesOf("a\xE9\x87\x8D" "b"), 5, false));
+    EXPECT_TRUE(isWellFormedUtf8(bytesOf("a\xE9\x87\x8D"
+                                         "b"),
+                                 5, false));
     EXPECT_FALSE(isWellFormedUtf8(bytesOf("a\xE9\x87"), 3, false));
     EXPECT_TRUE(isWellFormedUtf8(bytesOf("a\xE9\x87"), 3, true));
 }
@@ -86,10 +90,16 @@ TEST(CharactersCp932, PieceEndsBeforeACharacterItWouldCut) {
     EXPECT_EQ(pieceLengthAtLimit(bytesOf("aaa\x82"), 4, 4, TEXT_CP932), 4u);
     // UTF-8: the character holding the last byte, from up to three back.
     EXPECT_EQ(pieceLengthAtLimit(bytesOf("aa\xE9\x87\x8D"), 4, 5, TEXT_UTF8), 2u);
-    EXPECT_EQ(pieceLengthAtLimit(bytesOf("a\xE9\x87\x8D" "b"), 4, 5, TEXT_UTF8), 4u);
+    EXPECT_EQ(pieceLengthAtLimit(bytesOf("a\xE9\x87\x8D"
+                                         "b"),
+                                 4, 5, TEXT_UTF8),
+              4u);
     EXPECT_EQ(pieceLengthAtLimit(bytesOf("a\xF0\x9F\x98\x80"), 4, 5, TEXT_UTF8), 1u);
-    EXPECT_EQ(pieceLengthAtLimit(bytesOf("aa\xE9\x87"), 4, 4, TEXT_UTF8), 4u);  // cut by the end
-    EXPECT_EQ(pieceLengthAtLimit(bytesOf("aa\xE9\x87" "b"), 4, 5, TEXT_UTF8), 4u); // broken
+    EXPECT_EQ(pieceLengthAtLimit(bytesOf("aa\xE9\x87"), 4, 4, TEXT_UTF8), 4u); // cut by the end
+    EXPECT_EQ(pieceLengthAtLimit(bytesOf("aa\xE9\x87"
+                                         "b"),
+                                 4, 5, TEXT_UTF8),
+              4u); // broken
     EXPECT_EQ(pieceLengthAtLimit(bytesOf("\x87\x87\x87\x87\x87"), 4, 5, TEXT_UTF8), 4u);
     // A character longer than the limit cannot be kept whole.
     EXPECT_EQ(pieceLengthAtLimit(bytesOf("\x82\xA0"), 1, 2, TEXT_CP932), 1u);

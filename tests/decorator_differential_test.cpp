@@ -21,7 +21,7 @@
 
 namespace {
 
-constexpr size_t PIECE = 2047; // bytes a line read takes at most
+constexpr size_t PIECE = PIECE_LENGTH; // bytes a line read takes at most
 // The smallest region the decorator takes: two pieces and a CR LF.
 constexpr size_t MIN_REGION = 2 * PIECE + 2;
 

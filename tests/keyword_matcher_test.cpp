@@ -73,7 +73,7 @@ std::vector<KeywordHit> plainHits(const std::string& text, const std::vector<std
 }
 
 // Builds the matcher of `encoding` from `table`, the keywords in the form
-// searched for, and searches `text` (at most MAX_PIECE_LENGTH bytes); the
+// searched for, and searches `text` (at most PIECE_LENGTH bytes); the
 // bytes past its terminator are the start of a keyword, so a match that ran
 // past the end would show.
 ::testing::AssertionResult searchFinds(const std::vector<std::string>& table,
@@ -257,7 +257,7 @@ TEST(KeywordMatcher, RandomLargeTables) {
         Random r(seed);
         const std::vector<std::string> table =
             makeTable(r, seed % 10 == 0 ? MAX_ENTRIES : 13 + r.below(MAX_ENTRIES - 13));
-        ASSERT_TRUE(agrees(table, makeText(r, table, MAX_PIECE_LENGTH))) << "seed " << seed;
+        ASSERT_TRUE(agrees(table, makeText(r, table, PIECE_LENGTH))) << "seed " << seed;
     }
 }
 
@@ -265,7 +265,7 @@ TEST(KeywordMatcher, KeywordFamilies) {
     for (uint64_t seed = 1; seed < 400; ++seed) {
         Random r(seed);
         const std::vector<std::string> table = makeFamilies(r, 1 + r.below(seed % 5 == 0 ? 60 : 6));
-        ASSERT_TRUE(agrees(table, makeText(r, table, 1 + r.below(MAX_PIECE_LENGTH))))
+        ASSERT_TRUE(agrees(table, makeText(r, table, 1 + r.below(PIECE_LENGTH))))
             << "seed " << seed;
     }
 }
@@ -281,7 +281,7 @@ TEST(KeywordMatcher, HostileTables) {
         lastByte.push_back(run + static_cast<char>('b' + i % 20));
         firstByte.push_back(static_cast<char>('b' + i % 20) + run);
     }
-    std::string runs(MAX_PIECE_LENGTH, 'a');
+    std::string runs(PIECE_LENGTH, 'a');
     runs[600] = 'c';
     runs[1200] = 'b';
     runs[1300] = 'q';
@@ -301,7 +301,7 @@ TEST(KeywordMatcher, HostileTables) {
         crowded.push_back(keyword);
     }
     std::string ab;
-    while (ab.size() < MAX_PIECE_LENGTH) {
+    while (ab.size() < PIECE_LENGTH) {
         ab += r.chance(85) ? 'a' : 'b';
     }
     EXPECT_TRUE(agrees(crowded, ab));
@@ -332,10 +332,10 @@ TEST(KeywordMatcher, OverlappingKeywordsOfTwoLetters) {
             table.push_back(keyword);
         }
         std::string text;
-        while (text.size() < 1 + r.below(MAX_PIECE_LENGTH)) {
+        while (text.size() < 1 + r.below(PIECE_LENGTH)) {
             text += r.chance(30) ? table[r.below(table.size())] : std::string(1, "ab"[r.below(2)]);
         }
-        text.resize(std::min<size_t>(text.size(), MAX_PIECE_LENGTH));
+        text.resize(std::min<size_t>(text.size(), PIECE_LENGTH));
         ASSERT_TRUE(agrees(table, text)) << "seed " << seed;
     }
 }
@@ -448,7 +448,7 @@ TEST(KeywordMatcher, RandomUtf8Texts) {
     for (uint64_t seed = 1; seed < 600; ++seed) {
         Random r(seed);
         std::string text;
-        while (text.size() < 1 + r.below(MAX_PIECE_LENGTH - 4)) {
+        while (text.size() < 1 + r.below(PIECE_LENGTH - 4)) {
             text += r.chance(3) ? BROKEN[r.below(5)] : CHARACTERS[r.below(10)];
         }
         std::vector<std::string> table;

@@ -16,8 +16,8 @@
 
 namespace {
 
-constexpr size_t PIECE = 2047;   // a read takes at most this many bytes
-constexpr size_t WINDOW = 65536; // the text that decides its encoding
+constexpr size_t PIECE = PIECE_LENGTH; // a read takes at most this many bytes
+constexpr size_t WINDOW = 65536;       // the text that decides its encoding
 
 EncodingChoice choice = ENCODING_AUTO;
 TextWriter out;
