@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "cli/outcome_text.h"
 #include "core/decoration_table.h"
 #include "core/file_batch.h"
 #include "core/line_decorator.h"
@@ -215,17 +216,13 @@ static void reportSkipped(const char* inputPath, FileOutcome outcome) {
 
 // Standard input to standard output. True when it was read and written.
 static bool convertStandardStreams() {
-    switch (decorateStreams(stdin, stdout)) {
-    case DECORATE_DONE:
-    case DECORATE_EMPTY_INPUT:
+    const FileOutcome outcome = decorateStreams(stdin, stdout);
+    if (!outcomeIsFailure(outcome)) {
         return true;
-    case DECORATE_INPUT_UNREADABLE:
-        std::fputs("tintmark: -: cannot read standard input\n", stderr);
-        return false;
-    case DECORATE_OUTPUT_UNWRITABLE:
-        break;
     }
-    std::fputs("tintmark: -: cannot write standard output\n", stderr);
+    std::fputs(outcome == FILE_INPUT_UNREADABLE ? "tintmark: -: cannot read standard input\n"
+                                                : "tintmark: -: cannot write standard output\n",
+               stderr);
     return false;
 }
 

@@ -9,17 +9,6 @@
 
 FileBatch fileBatch;
 
-// What a path's length is counted in, for the messages of the command line.
-#ifdef _WIN32
-#define TINTMARK_PATH_UNITS "UTF-16 units"
-#else
-#define TINTMARK_PATH_UNITS "bytes"
-#endif
-static const char PATH_UNIT_TOO_LONG_TEXT[] =
-    "path longer than 255 " TINTMARK_PATH_UNITS "; skipped";
-static const char OUTPUT_TOO_LONG_TEXT[] =
-    "output path would be longer than 255 " TINTMARK_PATH_UNITS "; skipped";
-
 static const PathChar OUTPUT_EXTENSION[] = PATH_TEXT("html");
 constexpr int OUTPUT_EXTENSION_LENGTH =
     static_cast<int>(sizeof OUTPUT_EXTENSION / sizeof(PathChar)) - 1;
@@ -87,20 +76,6 @@ void makeOutputPaths(int32_t n) {
     }
 }
 
-static FileOutcome outcomeOf(DecorateResult result) {
-    switch (result) {
-    case DECORATE_DONE:
-        return FILE_CONVERTED;
-    case DECORATE_EMPTY_INPUT:
-        return FILE_EMPTY_INPUT;
-    case DECORATE_INPUT_UNREADABLE:
-        return FILE_INPUT_UNREADABLE;
-    case DECORATE_OUTPUT_UNWRITABLE:
-        break;
-    }
-    return FILE_OUTPUT_UNWRITABLE;
-}
-
 void convertBatch(int32_t n) {
     for (int32_t i = 0; i < n && i < BATCH_SLOTS; ++i) {
         if (fileBatch.outcomes[i] != FILE_PENDING) {
@@ -112,7 +87,7 @@ void convertBatch(int32_t n) {
             continue;
         }
         fileBatch.outcomes[i] =
-            outcomeOf(decorateFileResult(fileBatch.inputPaths[i], fileBatch.outputPaths[i]));
+            decorateFileResult(fileBatch.inputPaths[i], fileBatch.outputPaths[i]);
     }
 }
 
@@ -134,32 +109,4 @@ bool convertFiles(int count, const PathChar* const* paths, FileReport report) {
         }
     }
     return allDone;
-}
-
-bool outcomeIsFailure(FileOutcome outcome) {
-    return outcome != FILE_CONVERTED && outcome != FILE_EMPTY_INPUT;
-}
-
-const char* outcomeText(FileOutcome outcome) {
-    switch (outcome) {
-    case FILE_PENDING:
-        return "not converted";
-    case FILE_CONVERTED:
-        return "converted";
-    case FILE_EMPTY_INPUT:
-        return "empty input, empty output written";
-    case FILE_INPUT_UNREADABLE:
-        return "cannot read the input; an empty output was written";
-    case FILE_OUTPUT_UNWRITABLE:
-        return "cannot write the output; skipped";
-    case FILE_SKIPPED_PATH_TOO_LONG:
-        return PATH_UNIT_TOO_LONG_TEXT;
-    case FILE_SKIPPED_NO_EXTENSION:
-        return "no '.' in the path to derive an output name from; skipped";
-    case FILE_SKIPPED_OUTPUT_TOO_LONG:
-        return OUTPUT_TOO_LONG_TEXT;
-    case FILE_SKIPPED_SAME_FILE:
-        return "output would overwrite the input itself; skipped";
-    }
-    return "unknown";
 }

@@ -4,21 +4,10 @@
 
 #include <cstdint>
 
+#include "core/file_outcome.h"
 #include "platform/path_text.h"
 
 constexpr int BATCH_SLOTS = 512;
-
-enum FileOutcome : uint8_t {
-    FILE_PENDING,                 // has an output path, not converted yet
-    FILE_CONVERTED,               // read to its end and written
-    FILE_EMPTY_INPUT,             // input of size 0: empty output written
-    FILE_INPUT_UNREADABLE,        // input could not be opened or read: empty output written
-    FILE_OUTPUT_UNWRITABLE,       // output could not be opened: nothing converted
-    FILE_SKIPPED_PATH_TOO_LONG,   // input path over 255 units
-    FILE_SKIPPED_NO_EXTENSION,    // no '.' after the first byte: no output name
-    FILE_SKIPPED_OUTPUT_TOO_LONG, // derived output path over 255 units
-    FILE_SKIPPED_SAME_FILE,       // the output would overwrite the input itself
-};
 
 struct FileBatch {
     PathChar inputPaths[BATCH_SLOTS][PATH_SLOT];
@@ -52,9 +41,3 @@ using FileReport = void (*)(const PathChar* inputPath, FileOutcome outcome);
 // Converts any number of files in successive batches of at most 512.
 // Returns true when every file was read and written.
 bool convertFiles(int count, const PathChar* const* paths, FileReport report);
-
-// True for the outcomes of files that were skipped or could not be read.
-bool outcomeIsFailure(FileOutcome outcome);
-
-// A short English description of an outcome, for the command line.
-const char* outcomeText(FileOutcome outcome);

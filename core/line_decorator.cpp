@@ -174,7 +174,7 @@ static void convertStreams(int64_t inputSize, bool* readOk, bool* writeOk) {
     *readOk = !d.regions.failed;
 }
 
-DecorateResult decorateFileResult(const PathChar* inputPath, const PathChar* outputPath) {
+FileOutcome decorateFileResult(const PathChar* inputPath, const PathChar* outputPath) {
     Decorator& d = decorator;
     watchDebugListeners();
     d.debugging = debugOutActive();
@@ -183,17 +183,17 @@ DecorateResult decorateFileResult(const PathChar* inputPath, const PathChar* out
     const bool inputOpen = openTextReader(&d.input, inputPath);
     if (!openTextWriter(&d.output, outputPath)) {
         closeTextReader(&d.input);
-        return DECORATE_OUTPUT_UNWRITABLE;
+        return FILE_OUTPUT_UNWRITABLE;
     }
     if (!inputOpen) {
         closeTextWriter(&d.output);
-        return DECORATE_INPUT_UNREADABLE;
+        return FILE_INPUT_UNREADABLE;
     }
     const int64_t inputSize = textReaderFileSize(&d.input);
     if (inputSize == 0) {
         closeTextReader(&d.input);
         closeTextWriter(&d.output);
-        return DECORATE_EMPTY_INPUT;
+        return FILE_EMPTY_INPUT;
     }
     bool readOk = false;
     bool writeOk = false;
@@ -201,16 +201,16 @@ DecorateResult decorateFileResult(const PathChar* inputPath, const PathChar* out
     closeTextReader(&d.input);
     writeOk = closeTextWriter(&d.output) && writeOk;
     if (!readOk) {
-        return DECORATE_INPUT_UNREADABLE;
+        return FILE_INPUT_UNREADABLE;
     }
-    return writeOk ? DECORATE_DONE : DECORATE_OUTPUT_UNWRITABLE;
+    return writeOk ? FILE_CONVERTED : FILE_OUTPUT_UNWRITABLE;
 }
 
 bool decorateFile(const PathChar* inputPath, const PathChar* outputPath) {
-    return decorateFileResult(inputPath, outputPath) == DECORATE_DONE;
+    return decorateFileResult(inputPath, outputPath) == FILE_CONVERTED;
 }
 
-DecorateResult decorateStreams(FILE* input, FILE* output) {
+FileOutcome decorateStreams(FILE* input, FILE* output) {
     Decorator& d = decorator;
     watchDebugListeners();
     d.debugging = debugOutActive();
@@ -227,7 +227,7 @@ DecorateResult decorateStreams(FILE* input, FILE* output) {
     d.input.file = nullptr;
     d.output.file = nullptr;
     if (!readOk) {
-        return DECORATE_INPUT_UNREADABLE;
+        return FILE_INPUT_UNREADABLE;
     }
-    return writeOk ? DECORATE_DONE : DECORATE_OUTPUT_UNWRITABLE;
+    return writeOk ? FILE_CONVERTED : FILE_OUTPUT_UNWRITABLE;
 }

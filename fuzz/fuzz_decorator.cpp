@@ -17,12 +17,40 @@ namespace {
 // pairs whose trail byte is 0x5C or itself a lead byte, line-end and
 // end-of-text bytes, and format directives that must be written as text.
 const char* const KEYWORDS[] = {
-    "",     "a",    "ab",     "abc",    "abcd",   "aa",       "b",        "\\",
-    "\x81", "\x9F", "\x81\\", "\x83\\", "\\\x81", "\x9F\x40", "\x81\x81", "\x81\x9F\x81",
-    "\r",   "a\r",  "\r\r",   "\x1A",   "<BR>",   "%s",       "%d%n",     "\xFC\xFC",
+    "",
+    "a",
+    "ab",
+    "abc",
+    "abcd",
+    "aa",
+    "b",
+    "\\",
+    "\x81",
+    "\x9F",
+    "\x81\\",
+    "\x83\\",
+    "\\\x81",
+    "\x9F\x40",
+    "\x81\x81",
+    "\x81\x9F\x81",
+    "\r",
+    "a\r",
+    "\r\r",
+    "\x1A",
+    "<BR>",
+    "%s",
+    "%d%n",
+    "\xFC\xFC",
     // Whole characters with UTF-8 forms (重要, ア, ｱ, and the single bytes
     // Windows alone maps), and codes that have none.
-    "\x8F\x64\x97\x76", "\x83\x41", "\xB1", "\x80", "\xA0", "\xFD", "\x85\x40", "A\x81",
+    "\x8F\x64\x97\x76",
+    "\x83\x41",
+    "\xB1",
+    "\x80",
+    "\xA0",
+    "\xFD",
+    "\x85\x40",
+    "A\x81",
 };
 constexpr int KEYWORD_COUNT = sizeof KEYWORDS / sizeof KEYWORDS[0];
 

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "cli/outcome_text.h"
 #include "core/file_batch.h"
 #include "fuzz/fuzz_support.h"
 #include "platform/platform.h"

@@ -211,7 +211,7 @@ TEST_F(LineDecoratorFiles, EmptyInputEmptiesOutput) {
     writeFile(dir.path("in.html"), "old");
     EXPECT_EQ(
         decorateFileResult(toPath(dir.path("in.txt")).c_str(), toPath(dir.path("in.html")).c_str()),
-        DECORATE_EMPTY_INPUT);
+        FILE_EMPTY_INPUT);
     EXPECT_EQ(readFile(dir.path("in.html")), "");
 }
 
@@ -223,7 +223,7 @@ TEST_F(LineDecoratorFiles, MissingInputStillCreatesOutput) {
     writeFile(dir.path("none.html"), "old");
     EXPECT_EQ(decorateFileResult(toPath(dir.path("none.txt")).c_str(),
                                  toPath(dir.path("none.html")).c_str()),
-              DECORATE_INPUT_UNREADABLE);
+              FILE_INPUT_UNREADABLE);
     EXPECT_EQ(readFile(dir.path("none.html")), "");
 }
 
@@ -231,7 +231,7 @@ TEST_F(LineDecoratorFiles, UnwritableOutputAbandonsConversion) {
     writeFile(dir.path("in.txt"), "abc\n");
     const std::string out = dir.path("missing") + "/in.html";
     EXPECT_EQ(decorateFileResult(toPath(dir.path("in.txt")).c_str(), toPath(out).c_str()),
-              DECORATE_OUTPUT_UNWRITABLE);
+              FILE_OUTPUT_UNWRITABLE);
     EXPECT_FALSE(decorateFile(toPath(dir.path("in.txt")).c_str(), toPath(out).c_str()));
     EXPECT_FALSE(fileExists(dir.path("missing")));
     EXPECT_EQ(readFile(dir.path("in.txt")), "abc\n");
@@ -241,7 +241,7 @@ TEST_F(LineDecoratorFiles, SuccessfulConversionReportsDone) {
     writeFile(dir.path("in.txt"), "abc\n");
     EXPECT_EQ(
         decorateFileResult(toPath(dir.path("in.txt")).c_str(), toPath(dir.path("in.html")).c_str()),
-        DECORATE_DONE);
+        FILE_CONVERTED);
     EXPECT_EQ(readFile(dir.path("in.html")), "abc\r\n");
 }
 
@@ -262,7 +262,7 @@ TEST_F(LineDecoratorFiles, StreamsGiveTheBytesOfAFile) {
     FILE* in = platformOpenFile(toPath(dir.path("in.txt")).c_str(), "rb");
     FILE* out = platformOpenFile(toPath(dir.path("out.html")).c_str(), "wb");
     ASSERT_TRUE(in != nullptr && out != nullptr);
-    EXPECT_EQ(decorateStreams(in, out), DECORATE_DONE);
+    EXPECT_EQ(decorateStreams(in, out), FILE_CONVERTED);
     setDecoratorRegionLength(size_t(1) << 30);
     // Closed here and only here: closing twice would fail under the sanitizers.
     EXPECT_EQ(std::fclose(in), 0);
@@ -273,7 +273,7 @@ TEST_F(LineDecoratorFiles, StreamsGiveTheBytesOfAFile) {
     in = platformOpenFile(toPath(dir.path("empty.txt")).c_str(), "rb");
     out = platformOpenFile(toPath(dir.path("out.html")).c_str(), "wb");
     ASSERT_TRUE(in != nullptr && out != nullptr);
-    EXPECT_EQ(decorateStreams(in, out), DECORATE_DONE);
+    EXPECT_EQ(decorateStreams(in, out), FILE_CONVERTED);
     std::fclose(in);
     std::fclose(out);
     EXPECT_EQ(readFile(dir.path("out.html")), "");
