@@ -8,12 +8,10 @@ configure_file(${CMAKE_CURRENT_LIST_DIR}/tintmark_version.h.in
 target_include_directories(tintmark PRIVATE ${TINTMARK_GENERATED_DIR})
 
 if(WIN32)
-  # The version resource and the manifest, beside the dialogs' resource script,
-  # and the guard that keeps DLLs out of the program's own folder.
+  # The version resource and the manifest, beside the dialogs' resource script.
   configure_file(${PROJECT_SOURCE_DIR}/res/tintmark.manifest.in
                  ${TINTMARK_GENERATED_DIR}/tintmark.manifest @ONLY)
-  target_sources(tintmark PRIVATE ${PROJECT_SOURCE_DIR}/res/version.rc
-                                  ${PROJECT_SOURCE_DIR}/ui/dll_guard.cpp)
+  target_sources(tintmark PRIVATE ${PROJECT_SOURCE_DIR}/res/version.rc)
   set_property(SOURCE ${PROJECT_SOURCE_DIR}/res/version.rc APPEND PROPERTY OBJECT_DEPENDS
                ${TINTMARK_GENERATED_DIR}/tintmark.manifest
                ${TINTMARK_GENERATED_DIR}/tintmark_version.h)
