@@ -7,7 +7,7 @@
 
 #include "core/characters.h"
 #include "core/decoration_table.h"
-#include "core/text_file.h"
+#include "core/text_writer.h"
 
 // "<B><I><U><STRIKE><font color=#RRGGBB size=-2147483648>" and
 // "</font></STRIKE></U></I></B>" around a keyword's longest form.

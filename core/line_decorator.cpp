@@ -11,7 +11,8 @@
 #include "core/entry_tags.h"
 #include "core/keyword_matcher.h"
 #include "core/region_pipeline.h"
-#include "core/text_file.h"
+#include "core/text_reader.h"
+#include "core/text_writer.h"
 
 static_assert(SHORT_COPY_LIMIT + 8 >= MATCHER_READ_PAST, "a region holds the matcher's reads");
 static_assert(PIECE_LENGTH + PIECE_DECISION_BYTES <= TEXT_REGION_CARRY,

@@ -25,6 +25,9 @@ struct Lane {
     char lastPiece[PIECE_LENGTH + 1];
     TextEncoding encoding;     // of the region it holds
     TextEncoding lastEncoding; // of its last piece
+    // It has the turn to write to the output file: every region before its
+    // own is out, and no other lane writes until its region is done.
+    bool holdsTurn;
     unsigned char raw[REGION_CAPACITY + SHORT_COPY_LIMIT + 8];
 };
 
@@ -35,6 +38,7 @@ struct OutputSlot {
 
 struct Pipeline {
     TextRegionReader* regions;
+    FILE* output;
     PieceStep step;
     EncodingStep ready;
     bool encodingReady[TEXT_ENCODINGS];
@@ -79,17 +83,22 @@ void writeReadySlots() {
     platformWakeAll();
 }
 
-// A slot that fills before its region is done: the lane waits until every
-// region before its own is out and takes over the writing, which it keeps
-// until its region is done.
-void waitForTurn(void* context) {
-    const Lane* lane = static_cast<const Lane*>(context);
-    platformLock();
-    while (pipeline.regionsDone != lane->region || pipeline.writing) {
-        platformWait();
+// Where a slot's text goes while its region is being decorated: a slot that
+// fills before its region is done waits until every region before its own
+// is out, and its lane takes the turn to write, which it keeps until its
+// region is done.
+bool writeInTurn(void* context, const char* bytes, size_t length) {
+    Lane* lane = static_cast<Lane*>(context);
+    if (!lane->holdsTurn) {
+        platformLock();
+        while (pipeline.regionsDone != lane->region || pipeline.writing) {
+            platformWait();
+        }
+        pipeline.writing = true;
+        platformUnlock();
+        lane->holdsTurn = true;
     }
-    pipeline.writing = true;
-    platformUnlock();
+    return writeToFile(pipeline.output, bytes, length);
 }
 
 void decorateRegion(Lane* lane, TextWriter* out, size_t length) {
@@ -152,12 +161,12 @@ void runLane(void* context) {
         platformUnlock();
 
         TextWriter* out = &slotOf(lane->region).writer;
-        out->beforeWrite = waitForTurn;
-        out->beforeWriteContext = lane;
+        lane->holdsTurn = false;
+        sendTextTo(out, writeInTurn, lane);
         decorateRegion(lane, out, length);
-        const bool holdsWriting = out->beforeWrite == nullptr;
-        out->beforeWrite = nullptr;
-        if (holdsWriting) {
+        // Whoever writes the slot out from here writes it straight away.
+        sendTextTo(out, writeToFile, p.output);
+        if (lane->holdsTurn) {
             // Its turn came while it decorated: the rest goes out now.
             flushTextWriter(out);
             platformLock();
@@ -190,6 +199,7 @@ void runRegionPipeline(TextRegionReader* regions, FILE* output, int64_t inputSiz
                        PipelineResult* result) {
     Pipeline& p = pipeline;
     p.regions = regions;
+    p.output = output;
     p.step = step;
     p.ready = ready;
     for (bool& done : p.encodingReady) {

@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "core/text_file.h"
+#include "core/text_writer.h"
 #include "core/text_regions.h"
 
 constexpr int PIPELINE_LANES = 2;

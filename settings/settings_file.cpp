@@ -9,7 +9,8 @@
 #include "core/decimal.h"
 #include "core/decoration_table.h"
 #include "core/diagnostics.h"
-#include "core/text_file.h"
+#include "core/text_reader.h"
+#include "core/text_writer.h"
 #include "platform/platform.h"
 
 const char SETTINGS_FILE_NAME[] = TINTMARK_SETTINGS_NAME;

@@ -1,6 +1,6 @@
 // Text-mode reading and writing: line-end translation, piece sizes, the
 // end-of-file marker, and the boundaries of the reader's and the writer's
-// buffers (TEXT_FILE_BUFFER bytes each).
+// buffers (TEXT_READER_BUFFER and TEXT_WRITER_BUFFER bytes).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,7 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "core/text_file.h"
+#include "core/text_reader.h"
+#include "core/text_writer.h"
 #include "core/text_regions.h"
 #include "test_support.h"
 
@@ -138,8 +139,8 @@ TEST_F(TextFileReader, EndOfFileMarkerEndsReading) {
 TEST_F(TextFileReader, CrLfAcrossBufferBoundary) {
     // The CR is the last byte of the first buffer, the LF the first byte of
     // the second; the file ends with a lone CR.
-    const size_t before = TEXT_FILE_BUFFER - 1;
-    const int64_t lineEnd = static_cast<int64_t>(TEXT_FILE_BUFFER) + 1; // raw bytes to the LF
+    const size_t before = TEXT_READER_BUFFER - 1;
+    const int64_t lineEnd = static_cast<int64_t>(TEXT_READER_BUFFER) + 1; // raw bytes to the LF
     const std::string content = repeat('a', before) + "\r\nz\r";
     EXPECT_EQ(readPieces(content, static_cast<int>(content.size()) + 1),
               (std::vector<Piece>{{repeat('a', before) + "\n", lineEnd}, {"z\r", lineEnd + 2}}));
@@ -164,7 +165,7 @@ TEST_F(TextFileReader, CrLfAcrossBufferBoundary) {
 }
 
 TEST_F(TextFileReader, LoneCrAtBufferBoundaryStays) {
-    const std::string content = repeat('a', TEXT_FILE_BUFFER - 1) + "\rb";
+    const std::string content = repeat('a', TEXT_READER_BUFFER - 1) + "\rb";
     EXPECT_EQ(readPieces(content, static_cast<int>(content.size()) + 1),
               (std::vector<Piece>{{content, static_cast<int64_t>(content.size())}}));
 }
@@ -213,19 +214,19 @@ TEST_F(TextFileReader, MissingFileDoesNotOpen) {
 TEST_F(TextFileWriter, EveryLfBecomesCrLfAcrossBuffer) {
     // An LF whose CR LF just fills the buffer, and one that comes when a
     // single byte of it is left: each still gets its CR.
-    for (const size_t before : {TEXT_FILE_BUFFER - 2, TEXT_FILE_BUFFER - 1}) {
+    for (const size_t before : {TEXT_WRITER_BUFFER - 2, TEXT_WRITER_BUFFER - 1}) {
         EXPECT_EQ(written({repeat('a', before) + "\nb\n"}), repeat('a', before) + "\r\nb\r\n");
     }
 
     std::string lineEnds;
-    for (size_t i = 0; i < TEXT_FILE_BUFFER; ++i) {
+    for (size_t i = 0; i < TEXT_WRITER_BUFFER; ++i) {
         lineEnds += "\r\n";
     }
-    EXPECT_EQ(written({repeat('\n', TEXT_FILE_BUFFER)}), lineEnds);
+    EXPECT_EQ(written({repeat('\n', TEXT_WRITER_BUFFER)}), lineEnds);
 
     std::vector<std::string> chunks;
     std::string expected;
-    for (size_t i = 0; i < TEXT_FILE_BUFFER / 2; ++i) {
+    for (size_t i = 0; i < TEXT_WRITER_BUFFER / 2; ++i) {
         chunks.push_back("x");
         chunks.push_back("\n");
         expected += "x\r\n";
@@ -253,33 +254,39 @@ TEST_F(TextFileWriter, StringsAndNumbers) {
     EXPECT_EQ(readFile(dir.path("out.txt")), "size=-12,0,-2147483648,2147483647\r\n");
 }
 
-// A writer that must wait its turn is asked once, before its first bytes go
-// out, and writes from its own buffer.
-TEST_F(TextFileWriter, WaitsItsTurnOnceBeforeWriting) {
+// A writer whose owner takes its text (a pipeline lane that waits for its
+// turn at a shared file) gets it from the writer's own buffer, a full buffer
+// at a time until it is flushed, in order and whole.
+TEST_F(TextFileWriter, HandsFullBuffersToItsDestination) {
     auto writer = std::make_unique<TextWriter>();
     ASSERT_TRUE(openTextWriter(writer.get(), toPath(dir.path("out.txt")).c_str()));
     static std::vector<char> buffer(100 + SHORT_COPY_LIMIT);
     useTextWriterBuffer(writer.get(), buffer.data(), 100);
-    static int turns;
-    static size_t writtenBefore;
-    turns = 0;
-    writer->beforeWriteContext = writer.get();
-    writer->beforeWrite = [](void* context) {
-        ++turns;
-        writtenBefore = static_cast<TextWriter*>(context)->length;
-    };
+    static std::vector<std::string> handed;
+    handed.clear();
+    sendTextTo(
+        writer.get(),
+        [](void*, const char* bytes, size_t length) {
+            handed.emplace_back(bytes, length);
+            return true;
+        },
+        nullptr);
     static const char text[8 + SHORT_COPY_LIMIT] = "abcdefg"; // copied in whole blocks
     for (int i = 0; i < 30; ++i) {
         writeShortBytes(writer.get(), text, 7); // 210 bytes through 100
     }
-    EXPECT_EQ(turns, 1);
-    EXPECT_EQ(writtenBefore, 100u); // nothing had gone out until then
-    EXPECT_TRUE(closeTextWriter(writer.get()));
+    EXPECT_EQ(handed.size(), 2u);
+    EXPECT_TRUE(flushTextWriter(writer.get()));
     std::string expected;
     for (int i = 0; i < 30; ++i) {
         expected += "abcdefg";
     }
-    EXPECT_EQ(readFile(dir.path("out.txt")), expected);
+    ASSERT_EQ(handed.size(), 3u);
+    EXPECT_EQ(handed[0].size(), 100u);
+    EXPECT_EQ(handed[1].size(), 100u);
+    EXPECT_EQ(handed[0] + handed[1] + handed[2], expected);
+    EXPECT_TRUE(closeTextWriter(writer.get()));
+    EXPECT_EQ(readFile(dir.path("out.txt")), ""); // nothing went to the file itself
 }
 
 TEST_F(TextFileWriter, UnopenablePathFails) {

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "core/decoration_table.h"
-#include "core/text_file.h"
+#include "core/text_writer.h"
 #include "core/characters.h"
 #include "platform/platform.h"
 

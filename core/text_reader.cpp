@@ -1,4 +1,4 @@
-#include "core/text_file.h"
+#include "core/text_reader.h"
 
 #include <cstring>
 
@@ -46,7 +46,7 @@ static bool refill(TextReader* reader) {
         return false;
     }
     reader->start = 0;
-    reader->length = std::fread(reader->raw, 1, TEXT_FILE_BUFFER, reader->file);
+    reader->length = std::fread(reader->raw, 1, TEXT_READER_BUFFER, reader->file);
     if (reader->length == 0) {
         reader->failed = std::ferror(reader->file) != 0;
         reader->atEnd = true;
@@ -118,105 +118,4 @@ void closeTextReader(TextReader* reader) {
         std::fclose(reader->file);
         reader->file = nullptr;
     }
-}
-
-void attachTextWriter(TextWriter* writer, FILE* file) {
-    writer->file = file;
-    writer->length = 0;
-    writer->capacity = TEXT_FILE_BUFFER;
-    writer->failed = false;
-    writer->buffer = writer->storage;
-    writer->beforeWrite = nullptr;
-    writer->beforeWriteContext = nullptr;
-    if (file != nullptr) {
-        std::setvbuf(file, nullptr, _IONBF, 0);
-    }
-}
-
-bool openTextWriter(TextWriter* writer, const PathChar* path) {
-    attachTextWriter(writer, platformOpenFile(path, "wb"));
-    return writer->file != nullptr;
-}
-
-void useTextWriterBuffer(TextWriter* writer, char* buffer, size_t capacity) {
-    writer->buffer = buffer;
-    writer->capacity = capacity;
-}
-
-static void drain(TextWriter* writer) {
-    if (writer->length == 0) {
-        return;
-    }
-    if (writer->beforeWrite != nullptr) {
-        void (*beforeWrite)(void*) = writer->beforeWrite;
-        writer->beforeWrite = nullptr;
-        beforeWrite(writer->beforeWriteContext);
-    }
-    if (!writer->failed &&
-        std::fwrite(writer->buffer, 1, writer->length, writer->file) != writer->length) {
-        writer->failed = true;
-    }
-    writer->length = 0;
-}
-
-void writeText(TextWriter* writer, const char* bytes, size_t length) {
-    while (length > 0) {
-        // Leave room for the CR that an LF takes with it.
-        if (writer->length + 2 > writer->capacity) {
-            drain(writer);
-        }
-        size_t room = writer->capacity - writer->length - 1;
-        size_t most = length < room ? length : room;
-        const void* newline = std::memchr(bytes, '\n', most);
-        size_t plain =
-            newline ? static_cast<size_t>(static_cast<const char*>(newline) - bytes) : most;
-        std::memcpy(writer->buffer + writer->length, bytes, plain);
-        writer->length += plain;
-        bytes += plain;
-        length -= plain;
-        if (newline) {
-            writer->buffer[writer->length++] = '\r';
-            writer->buffer[writer->length++] = '\n';
-            bytes += 1;
-            length -= 1;
-        }
-    }
-}
-
-void writeBytesSlowly(TextWriter* writer, const char* bytes, size_t length) {
-    while (length > 0) {
-        if (writer->length == writer->capacity) {
-            drain(writer);
-        }
-        const size_t room = writer->capacity - writer->length;
-        const size_t most = length < room ? length : room;
-        std::memcpy(writer->buffer + writer->length, bytes, most);
-        writer->length += most;
-        bytes += most;
-        length -= most;
-    }
-}
-
-void writeTextString(TextWriter* writer, const char* text) {
-    writeText(writer, text, std::strlen(text));
-}
-
-void writeTextNumber(TextWriter* writer, int32_t value) {
-    char digits[16];
-    int length = std::snprintf(digits, sizeof digits, "%d", static_cast<int>(value));
-    writeText(writer, digits, static_cast<size_t>(length));
-}
-
-bool flushTextWriter(TextWriter* writer) {
-    drain(writer);
-    return !writer->failed;
-}
-
-bool closeTextWriter(TextWriter* writer) {
-    bool ok = flushTextWriter(writer);
-    if (writer->file != nullptr) {
-        ok = std::fclose(writer->file) == 0 && ok;
-        writer->file = nullptr;
-    }
-    return ok;
 }

@@ -1,6 +1,8 @@
-// Text-mode files over binary I/O, identical on every platform: on reading,
-// CR LF becomes LF (a lone CR stays) and byte 0x1A ends what can be read; on
-// writing, every LF becomes CR LF.
+// Writing a text file as a text-mode file writes, identically on every
+// platform: every LF becomes CR LF. A writer holds its text in a buffer and
+// hands it, when the buffer is full or flushed, to its destination: a file,
+// or whatever its owner puts in its place (a pipeline lane that must wait
+// for its turn at a file shared with others).
 #pragma once
 
 #include <cstddef>
@@ -10,7 +12,8 @@
 
 #include "platform/path_text.h"
 
-constexpr size_t TEXT_FILE_BUFFER = 64 * 1024;
+constexpr size_t TEXT_WRITER_BUFFER = 64 * 1024;
+
 // Short copies move whole blocks: one of SHORT_COPY_LIMIT bytes for anything
 // up to that length, else blocks of SHORT_COPY_BLOCK. Their sources and
 // destinations must stay readable and writable SHORT_COPY_LIMIT - 1 bytes
@@ -18,44 +21,24 @@ constexpr size_t TEXT_FILE_BUFFER = 64 * 1024;
 constexpr size_t SHORT_COPY_BLOCK = 32;
 constexpr size_t SHORT_COPY_LIMIT = 2 * SHORT_COPY_BLOCK;
 
-struct TextReader {
-    FILE* file;
-    size_t start;     // next unread byte of raw
-    size_t length;    // bytes held in raw
-    int64_t consumed; // raw file bytes consumed so far: the exact position
-    bool atEnd;       // end of file, 0x1A or a read error seen
-    bool failed;      // a read error occurred
-    unsigned char raw[TEXT_FILE_BUFFER];
-};
+// Where a writer's text goes: true when all `length` bytes went.
+using TextDestination = bool (*)(void* context, const char* bytes, size_t length);
 
 struct TextWriter {
-    FILE* file;
+    FILE* file; // the file written, closed by closeTextWriter
     size_t length;
     size_t capacity; // bytes of text `buffer` takes before it is written out
     bool failed;
-    char* buffer; // `storage`, or a larger buffer from useTextWriterBuffer
-    // When set, called once before anything goes to the file: a writer that
-    // shares the file with others waits there for its turn.
-    void (*beforeWrite)(void* context);
-    void* beforeWriteContext;
-    // TEXT_FILE_BUFFER bytes of text, and room for writeShortBytes to copy
+    char* buffer;                // `storage`, or a larger buffer from useTextWriterBuffer
+    TextDestination destination; // writeToFile with `file`, unless replaced
+    void* destinationContext;
+    // TEXT_WRITER_BUFFER bytes of text, and room for writeShortBytes to copy
     // in whole blocks past the end of what it appends.
-    char storage[TEXT_FILE_BUFFER + SHORT_COPY_LIMIT];
+    char storage[TEXT_WRITER_BUFFER + SHORT_COPY_LIMIT];
 };
 
-bool openTextReader(TextReader* reader, const PathChar* path);
-
-// Size of the underlying file in bytes, or -1 when it cannot be measured.
-int64_t textReaderFileSize(TextReader* reader);
-
-// Reads the next line, LF included, of at most capacity - 1 bytes, and
-// terminates it. Returns the number of bytes stored; 0 when nothing is left.
-int readTextLine(TextReader* reader, char* buffer, int capacity);
-
-// Position in raw file bytes of the next byte to be read.
-int64_t textReaderPosition(const TextReader* reader);
-
-void closeTextReader(TextReader* reader);
+// The destination of a writer on a file: context is the FILE.
+bool writeToFile(void* file, const char* bytes, size_t length);
 
 // Opens for writing, creating or emptying the file.
 bool openTextWriter(TextWriter* writer, const PathChar* path);
@@ -64,6 +47,8 @@ void attachTextWriter(TextWriter* writer, FILE* file);
 // Buffers in `buffer` instead, which holds capacity + SHORT_COPY_LIMIT bytes;
 // for a writer whose text must be held back until its turn comes.
 void useTextWriterBuffer(TextWriter* writer, char* buffer, size_t capacity);
+// Hands the text to `destination` from now on.
+void sendTextTo(TextWriter* writer, TextDestination destination, void* context);
 
 void writeText(TextWriter* writer, const char* bytes, size_t length);
 
