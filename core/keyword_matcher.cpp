@@ -12,6 +12,15 @@ namespace {
 // The matcher being built; one build at a time.
 KeywordMatcher* building;
 
+// The build's scratch for grouping the lists, for one build at a time.
+struct ListScratch {
+    LongKeyword sorted[MAX_ENTRIES];
+    uint16_t listOf[MAX_ENTRIES];
+    uint16_t sizes[1 << LIST_HASH_BITS];  // keywords in each list, 0 between builds
+    uint16_t filled[1 << LIST_HASH_BITS]; // of them placed so far
+};
+ListScratch scratch;
+
 unsigned pairAt(const unsigned char* at) {
     return static_cast<unsigned>(at[0]) | static_cast<unsigned>(at[1]) << 8;
 }
@@ -65,10 +74,10 @@ void addLongKeyword(const unsigned char* keyword, int length, uint16_t entry) {
 // keywords of a crowded list go to the automaton instead.
 void buildLongLists() {
     KeywordMatcher& m = *building;
-    LongKeyword* const sorted = m.sortedKeywords;
-    uint16_t* const listOf = m.listOfKeyword;
-    uint16_t* const sizes = m.listSizes;
-    uint16_t* const filled = m.listFilled;
+    LongKeyword* const sorted = scratch.sorted;
+    uint16_t* const listOf = scratch.listOf;
+    uint16_t* const sizes = scratch.sizes;
+    uint16_t* const filled = scratch.filled;
     for (int i = 0; i < m.longKeywordCount; ++i) {
         const uint16_t list =
             static_cast<uint16_t>(listOfHash(prefixHash(m.longKeywords[i].keyword)));
@@ -152,6 +161,7 @@ void addKeyword(const unsigned char* keyword, int length, uint16_t entry, bool l
 void buildKeywordMatcher(TextEncoding encoding, const PreparedEntry* entries, int count) {
     KeywordMatcher& m = keywordMatcherFor(encoding);
     building = &m;
+    m.entries = entries;
     m.automaton = keywordAutomata[encoding];
     for (int i = 0; i < m.usedListCount; ++i) {
         m.longLists[m.usedLists[i]] = 0;
@@ -167,7 +177,6 @@ void buildKeywordMatcher(TextEncoding encoding, const PreparedEntry* entries, in
     clearKeywordAutomaton(m.automaton);
     for (int i = 0; i < count; ++i) {
         const PreparedEntry& entry = entries[i];
-        m.keywordLengths[i] = static_cast<uint16_t>(entry.keywordLength);
         if (entry.usable) {
             addKeyword(reinterpret_cast<const unsigned char*>(entry.keyword), entry.keywordLength,
                        static_cast<uint16_t>(i), entry.loneLead);

@@ -106,25 +106,20 @@ struct KeywordMatcher {
     unsigned char longStops[1 << PREFIX_HASH_BITS];
     // The lowest entry whose keyword of one or two bytes matches at a pair.
     uint16_t pairEntry[65536];
-    uint16_t singleByteEntry[256];        // lowest entry whose keyword is this byte
-    bool emptyKeyword;                    // occurs in every line, matches nowhere
-    bool automatonUsed;                   // some keyword went to the automaton
-    KeywordAutomaton* automaton;          // this encoding's
-    uint16_t keywordLengths[MAX_ENTRIES]; // by entry
+    uint16_t singleByteEntry[256]; // lowest entry whose keyword is this byte
+    bool emptyKeyword;             // occurs in every line, matches nowhere
+    bool automatonUsed;            // some keyword went to the automaton
+    KeywordAutomaton* automaton;   // this encoding's
+    const PreparedEntry* entries;  // built from; their keywords' lengths
 
     LongKeyword longKeywords[MAX_ENTRIES];
     int longKeywordCount;
     // A list: first LongKeyword in the low 16 bits, count in the next 8
     // bits; 0 for none.
     uint32_t longLists[1 << LIST_HASH_BITS];
-    uint16_t usedLists[MAX_ENTRIES]; // the longLists set, for clearing
+    // The longLists this build set, for the next build to clear.
+    uint16_t usedLists[MAX_ENTRIES];
     int usedListCount;
-
-    // The build's scratch for grouping the lists.
-    LongKeyword sortedKeywords[MAX_ENTRIES];
-    uint16_t listOfKeyword[MAX_ENTRIES];
-    uint16_t listSizes[1 << LIST_HASH_BITS];  // keywords in each list, 0 between builds
-    uint16_t listFilled[1 << LIST_HASH_BITS]; // of them placed so far
 };
 
 // One per encoding a text is read in, each built once per conversion when a
@@ -311,7 +306,7 @@ SCAN_STEP int searchKeywords(const char* text, int length, KeywordHit* starts, O
             continue;
         }
         onHit(q, entry);
-        q += m.keywordLengths[entry];
+        q += m.entries[entry].keywordLength;
         known = q;
     }
 }
