@@ -9,6 +9,7 @@
 #include "core/decoration_table.h"
 #include "fuzz/fuzz_support.h"
 #include "settings/settings_file.h"
+#include "settings/settings_save.h"
 
 namespace {
 

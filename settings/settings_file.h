@@ -1,6 +1,7 @@
 // The settings file "TintMark.dat": the decoration table and the "<BR>"
-// option between runs. It is the one in the current directory unless the
-// program chooses another before loading.
+// option between runs, its format and where it is. It is the one in the
+// current directory unless the program chooses another before loading;
+// settings/settings_save writes it back.
 #pragma once
 
 #include "platform/path_text.h"
@@ -31,26 +32,3 @@ const PathChar* settingsPath();
 // Returns false when the file could not be opened or a read failed; a file
 // without the start marker was read, and gives an empty table.
 bool loadSettings();
-
-enum SaveProblem {
-    SAVE_DONE,          // the file was written
-    SAVE_READ_ONLY,     // the file is marked read-only
-    SAVE_NOT_A_FILE,    // a folder, pipe or device holds the name
-    SAVE_PATH_TOO_LONG, // no temporary name fits beside the file
-    SAVE_SYSTEM_ERROR,  // the system refused a step: see systemError
-};
-
-// Why the latest save failed, for the window to tell the user.
-struct SaveFailure {
-    SaveProblem problem;
-    int systemError; // errno natively, GetLastError on Windows; 0 when none
-    // The full path of the file written (links followed), or the path
-    // chosen when even that could not be found.
-    PathChar path[SETTINGS_PATH_CAPACITY];
-};
-extern SaveFailure saveFailure;
-
-// Writes the whole table and the option. The previous file survives any
-// failure, and the table is left as it was, so the save may be tried again.
-// Returns true when the file was written; saveFailure says why it was not.
-bool saveSettings();

@@ -14,6 +14,7 @@
 
 #include "core/decoration_table.h"
 #include "settings/settings_file.h"
+#include "settings/settings_save.h"
 #include "test_support.h"
 
 namespace {

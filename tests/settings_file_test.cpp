@@ -7,6 +7,7 @@
 #include "core/decoration_table.h"
 #include "platform/platform.h"
 #include "settings/settings_file.h"
+#include "settings/settings_save.h"
 #include "test_support.h"
 
 namespace {

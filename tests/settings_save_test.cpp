@@ -12,6 +12,7 @@
 #include "core/decoration_table.h"
 #include "platform/platform.h"
 #include "settings/settings_file.h"
+#include "settings/settings_save.h"
 #include "test_support.h"
 
 #ifdef _WIN32
@@ -304,16 +305,21 @@ TEST_F(SettingsFileSaveTest, PipesInTheWayAreNeverOpened) {
 // A folder deep enough that the settings file's path fits but no temporary
 // name beside it does: the file is written in place.
 TEST_F(SettingsFileSaveTest, PathTooLongForATemporaryNameIsWrittenInPlace) {
-    const std::string step(200, 'd');
+    // A folder whose TintMark.dat fits in a full path but leaves no room for
+    // a temporary name beside it.
+    const std::string name = std::string("/") + SETTINGS_FILE_NAME;
+    const size_t folderLength = SETTINGS_PATH_CAPACITY - TEMPORARY_NAME_ROOM / 2 - name.size();
     std::string depth = std::filesystem::canonical(".").string();
-    while (depth.size() + 1 + step.size() + 1 + 20 + 13 < 4096 - 30) {
+    ASSERT_LT(depth.size() + 2, folderLength);
+    while (depth.size() < folderLength) {
+        // Components of at most 200 bytes, the last one taking what is left.
+        const size_t left = folderLength - depth.size() - 1;
+        const std::string step(left > 250 ? 200 : left, 'd');
         ASSERT_EQ(mkdir(step.c_str(), 0700), 0);
         ASSERT_EQ(chdir(step.c_str()), 0);
         depth += "/" + step;
     }
-    const std::string last(4096 - 30 - depth.size() - 1 - 13, 'e');
-    ASSERT_EQ(mkdir(last.c_str(), 0700), 0);
-    ASSERT_EQ(chdir(last.c_str()), 0);
+    ASSERT_EQ(depth.size() + name.size() + TEMPORARY_NAME_ROOM / 2, SETTINGS_PATH_CAPACITY);
     writeFile(SETTINGS_FILE_NAME, OLD);
     addEntry("new", "", 0, 0);
     EXPECT_TRUE(saveSettings());

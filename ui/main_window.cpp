@@ -15,6 +15,7 @@
 #include "platform/platform.h"
 #include "resource_ids.h"
 #include "settings/settings_file.h"
+#include "settings/settings_save.h"
 #include "ui/app_instance.h"
 #include "ui/cp932_text.h"
 #include "ui/entry_editor.h"

@@ -10,6 +10,7 @@
 #include <cwchar>
 
 #include "settings/settings_file.h"
+#include "settings/settings_save.h"
 
 // The path, the reason and the explanation of the buttons.
 static wchar_t message[SETTINGS_PATH_CAPACITY + 2048];
