@@ -38,39 +38,13 @@ struct Case {
     std::string input;
 };
 
-std::string freshKeyword(Random& r) {
-    size_t length = 1 + r.below(4);
-    if (r.chance(10)) {
-        length = 5 + r.below(r.chance(10) ? 600 : 12); // past 511 the table cuts it
-    }
-    std::string keyword;
-    for (size_t i = 0; i < length; ++i) {
-        // Keywords may hold any byte but zero; a 0x1A in the text ends what
-        // can be read, so it comes rarely.
-        keyword += r.chance(6) ? "\r\n"[r.below(2)] : r.chance(1) ? '\x1A' : textByte(r);
-    }
-    return keyword;
-}
-
+// The shared generator's keywords (past 511 bytes the table cuts them),
+// each with a colour, size and style of its own.
 std::vector<Entry> makeTable(Random& r, size_t count) {
     std::vector<Entry> table;
-    for (size_t i = 0; i < count; ++i) {
+    for (const std::string& keyword : keywordTable(r, count, 600)) {
         Entry e;
-        const size_t kind = r.below(100);
-        if (kind < 4) {
-            e.keyword = "";
-        } else if (kind < 12 && i > 0) {
-            e.keyword = table[r.below(i)].keyword;
-        } else if (kind < 35 && i > 0) {
-            // Shares a prefix with an earlier keyword: shorter, or longer, or both.
-            const std::string& base = table[r.below(i)].keyword;
-            e.keyword = base.substr(0, r.below(base.size() + 1));
-            for (size_t extra = r.below(3); extra > 0; --extra) {
-                e.keyword += textByte(r);
-            }
-        } else {
-            e.keyword = freshKeyword(r);
-        }
+        e.keyword = keyword;
         switch (r.below(5)) {
         case 0:
             e.colour = std::string(NO_COLOUR, COLOUR_LENGTH);
@@ -96,61 +70,20 @@ std::vector<Entry> makeTable(Random& r, size_t count) {
     return table;
 }
 
-// A keyword of the table to put into the text; one holding 0x1A, which ends
-// what can be read, only now and then.
-const std::string& anyKeyword(Random& r, const std::vector<Entry>& table) {
-    const std::string* keyword = &table[r.below(table.size())].keyword;
-    for (int tries = 0; tries < 4 && keyword->find('\x1A') != std::string::npos; ++tries) {
-        keyword = &table[r.below(table.size())].keyword;
+std::vector<std::string> keywordsOf(const std::vector<Entry>& table) {
+    std::vector<std::string> keywords;
+    for (const Entry& e : table) {
+        keywords.push_back(e.keyword);
     }
-    return *keyword;
+    return keywords;
 }
 
-// Text made of the table's keywords, near misses of them, filler, zero bytes
-// and line ends of every kind; lines run for about lineSpan bytes.
+std::string anyKeyword(Random& r, const std::vector<Entry>& table) {
+    return anyKeyword(r, keywordsOf(table));
+}
+
 std::string makeText(Random& r, const std::vector<Entry>& table, size_t length, size_t lineSpan) {
-    static const char* const LINE_ENDS[] = {"\n", "\r\n", "\r", "\r\r\n", "\n\n", "\r\n\r\n"};
-    std::string text;
-    while (text.size() < length) {
-        const size_t roll = r.below(100);
-        if (r.below(lineSpan) < 3) {
-            text += LINE_ENDS[r.below(6)];
-        } else if (roll < 35 && !table.empty()) {
-            text += anyKeyword(r, table);
-        } else if (roll < 45 && !table.empty()) {
-            std::string nearMiss = anyKeyword(r, table);
-            if (!nearMiss.empty()) {
-                if (r.chance(50)) {
-                    nearMiss.pop_back();
-                } else {
-                    nearMiss[r.below(nearMiss.size())] = textByte(r);
-                }
-            }
-            text += nearMiss;
-        } else if (roll < 48) {
-            text += r.chance(50) ? '\0' : '\r';
-        } else {
-            for (size_t n = 1 + r.below(4); n > 0; --n) {
-                text += textByte(r);
-            }
-        }
-    }
-    switch (r.below(6)) {
-    case 0: // a last line without newline that ends with a keyword
-        if (!table.empty()) {
-            text += anyKeyword(r, table);
-        }
-        break;
-    case 1:
-        text += '\r';
-        break;
-    case 2:
-        text += '\0';
-        break;
-    default:
-        break;
-    }
-    return text;
+    return keywordText(r, keywordsOf(table), length, lineSpan);
 }
 
 // Puts a keyword into the text at `at`, cutting it where the text ends.
@@ -167,7 +100,7 @@ void plantAtBoundary(Random& r, std::string& text, size_t b, const std::vector<E
     if (b < 1 || b + 1 >= text.size()) {
         return;
     }
-    const std::string& keyword = anyKeyword(r, table);
+    const std::string keyword = anyKeyword(r, table);
     const size_t n = keyword.size();
     switch (r.below(8)) {
     case 0:
@@ -500,7 +433,7 @@ TEST_F(LineDecoratorDifferential, KeywordFamilies) {
         c.breaks = r.chance(50);
         std::string text;
         while (text.size() < 3000) {
-            const std::string& keyword = anyKeyword(r, c.table);
+            const std::string keyword = anyKeyword(r, c.table);
             if (r.chance(30)) {
                 // Cut short by the line's end.
                 text += keyword.substr(0, r.below(keyword.size() + 1));

@@ -144,39 +144,14 @@ std::string hex(const std::string& bytes) {
     return result;
 }
 
-std::string freshKeyword(Random& r) {
-    size_t length = 1 + r.below(4);
-    if (r.chance(10)) {
-        length = 5 + r.below(r.chance(10) ? MAX_KEYWORD_LENGTH - 5 : 12);
-    }
-    std::string keyword;
-    for (size_t i = 0; i < length; ++i) {
-        keyword += r.chance(6) ? "\r\n"[r.below(2)] : textByte(r);
-    }
-    return keyword;
+// Tables and texts from the shared generator: keywords the matcher takes
+// (511 bytes at most), texts of one piece (no line ends).
+std::vector<std::string> makeTable(Random& r, size_t count) {
+    return keywordTable(r, count, MAX_KEYWORD_LENGTH);
 }
 
-// Empty keywords, repeats, shared prefixes shorter and longer, fresh ones.
-std::vector<std::string> makeTable(Random& r, size_t count) {
-    std::vector<std::string> table;
-    for (size_t i = 0; i < count; ++i) {
-        const size_t kind = r.below(100);
-        if (kind < 4) {
-            table.push_back("");
-        } else if (kind < 12 && i > 0) {
-            table.push_back(table[r.below(i)]);
-        } else if (kind < 35 && i > 0) {
-            std::string keyword = table[r.below(i)];
-            keyword.resize(r.below(keyword.size() + 1));
-            for (size_t extra = r.below(3); extra > 0; --extra) {
-                keyword += textByte(r);
-            }
-            table.push_back(keyword.substr(0, MAX_KEYWORD_LENGTH));
-        } else {
-            table.push_back(freshKeyword(r));
-        }
-    }
-    return table;
+std::string makeText(Random& r, const std::vector<std::string>& table, size_t length) {
+    return keywordText(r, table, length, 0);
 }
 
 // Families of keywords sharing a stem of 3 or 15 to 17 bytes, and now and
@@ -205,44 +180,7 @@ std::vector<std::string> makeFamilies(Random& r, size_t families) {
     return table;
 }
 
-// The table's keywords, whole or cut short, near misses, filler and now and
-// then a zero byte, up to `length` bytes.
-std::string makeText(Random& r, const std::vector<std::string>& table, size_t length) {
-    std::string text;
-    while (text.size() < length) {
-        const std::string& keyword = table[r.below(table.size())];
-        const size_t kind = r.below(100);
-        if (kind < 45) {
-            text += keyword;
-        } else if (kind < 65) {
-            text += keyword.substr(0, r.below(keyword.size() + 1));
-        } else if (kind < 98) {
-            text += textByte(r);
-        } else {
-            text += '\0';
-        }
-    }
-    text.resize(length);
-    return text;
-}
-
 } // namespace
-
-TEST(KeywordMatcher, LowestEntryWinsWhateverTheLength) {
-    EXPECT_TRUE(agrees({"abc", "ab", "a"}, "xabcab a"));
-    EXPECT_TRUE(agrees({"a", "ab", "abc"}, "xabcab a"));
-    EXPECT_TRUE(agrees({"ab", "abcdefghijklmnopqrstu", "b"}, "abcdefghijklmnopqrstu"));
-    EXPECT_TRUE(agrees({"bc", "abc"}, "abc abcbc"));
-}
-
-TEST(KeywordMatcher, ZeroByteAndEmptyKeywordsEndNothingElse) {
-    EXPECT_TRUE(agrees({"", "ab"}, "ab ab"));
-    EXPECT_TRUE(agrees({"abc"}, std::string("ab\0c abc", 8)));
-    EXPECT_TRUE(agrees({"ab"}, std::string("\0ab", 3)));
-    // A keyword that would run into the terminator and beyond.
-    EXPECT_TRUE(agrees({"abcdefghijklmnopqrst"}, "abcdefghijklmnopqr"));
-    EXPECT_TRUE(agrees({}, "abc"));
-}
 
 TEST(KeywordMatcher, RandomSmallTables) {
     for (uint64_t seed = 1; seed < 3000; ++seed) {
@@ -353,7 +291,30 @@ struct MatcherCase {
 
 const std::string LONG_STEM = "0123456789abcdefq"; // past the lists: in the automaton
 
-const MatcherCase WHOLE_CHARACTER_CASES[] = {
+const MatcherCase FIXED_CASES[] = {
+    // At one position the lowest entry wins, whatever the lengths.
+    {"lowest first", TEXT_CP932, {"abc", "ab", "a"}, "xabcab a", {{1, 0}, {4, 1}, {7, 2}}},
+    {"shortest lowest", TEXT_CP932, {"a", "ab", "abc"}, "xabcab a", {{1, 0}, {4, 0}, {7, 0}}},
+    {"short before long",
+     TEXT_CP932,
+     {"ab", "abcdefghijklmnopqrstu", "b"},
+     "abcdefghijklmnopqrstu",
+     {{0, 0}}},
+    {"search goes on after a hit",
+     TEXT_CP932,
+     {"bc", "abc"},
+     "abc abcbc",
+     {{0, 1}, {4, 1}, {7, 0}}},
+    // The first zero byte ends the text; an empty keyword matches nowhere.
+    {"empty keyword", TEXT_CP932, {"", "ab"}, "ab ab", {{0, 1}, {3, 1}}},
+    {"zero byte ends the text", TEXT_CP932, {"abc"}, std::string("ab\0c abc", 8), {}},
+    {"zero byte first", TEXT_CP932, {"ab"}, std::string("\0ab", 3), {}},
+    {"keyword running into the end",
+     TEXT_CP932,
+     {"abcdefghijklmnopqrst"},
+     "abcdefghijklmnopqr",
+     {}},
+    {"no keywords", TEXT_CP932, {}, "abc", {}},
     // Second bytes that are keywords: \u9023 is 98 41, \u8868 95 5C, \u30bd 83 5C.
     {"second byte A", TEXT_CP932, {"A"}, "\x98\x41\x41", {{2, 0}}},
     {"backslash inside characters", TEXT_CP932, {"\\"}, "\x95\x5c\\\x83\x5c", {{2, 0}}},
@@ -418,8 +379,8 @@ const MatcherCase WHOLE_CHARACTER_CASES[] = {
 
 } // namespace
 
-TEST(KeywordMatcher, WholeCharactersOnly) {
-    for (const MatcherCase& c : WHOLE_CHARACTER_CASES) {
+TEST(KeywordMatcher, FixedCases) {
+    for (const MatcherCase& c : FIXED_CASES) {
         std::vector<KeywordHit> expected;
         for (const auto& hit : c.hits) {
             expected.push_back(

@@ -82,16 +82,33 @@ std::string fromPath(const PathChar* path) {
 }
 #endif
 
-void writeFile(const std::string& path, const std::string& bytes) {
-    FILE* out = platformOpenFile(toPath(path).c_str(), "wb");
-    if (out != nullptr) {
-        std::fwrite(bytes.data(), 1, bytes.size(), out);
-        std::fclose(out);
+// A full Windows path past the 259 units Windows opens otherwise takes the
+// \\?\ prefix, with which '/' is no longer a separator.
+static PathString reachable(const PathString& path) {
+#ifdef _WIN32
+    if (path.size() >= MAX_PATH && path[1] == L':' && (path[2] == L'\\' || path[2] == L'/')) {
+        PathString full = L"\\\\?\\" + path;
+        for (wchar_t& c : full) {
+            c = c == L'/' ? L'\\' : c;
+        }
+        return full;
     }
+#endif
+    return path;
 }
 
-std::string readFile(const std::string& path) {
-    FILE* in = platformOpenFile(toPath(path).c_str(), "rb");
+static bool writeAt(const PathString& path, const std::string& bytes) {
+    FILE* out = platformOpenFile(reachable(path).c_str(), "wb");
+    if (out == nullptr) {
+        return false;
+    }
+    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
+    ok = std::fclose(out) == 0 && ok;
+    return ok;
+}
+
+static std::string readAt(const PathString& path) {
+    FILE* in = platformOpenFile(reachable(path).c_str(), "rb");
     if (in == nullptr) {
         return "<missing>";
     }
@@ -105,10 +122,49 @@ std::string readFile(const std::string& path) {
     return bytes;
 }
 
-bool fileExists(const std::string& path) {
+static bool existsAt(const PathString& path) {
     std::error_code ignored;
-    return fs::exists(fs::path(toPath(path)), ignored);
+    return fs::exists(fs::path(reachable(path)), ignored);
 }
+
+static void makeDirAt(const PathString& path) {
+    std::error_code ignored;
+    fs::create_directory(fs::path(reachable(path)), ignored);
+}
+
+bool writeFile(const std::string& path, const std::string& bytes) {
+    return writeAt(toPath(path), bytes);
+}
+
+std::string readFile(const std::string& path) {
+    return readAt(toPath(path));
+}
+
+bool fileExists(const std::string& path) {
+    return existsAt(toPath(path));
+}
+
+void makeDir(const std::string& path) {
+    makeDirAt(toPath(path));
+}
+
+#ifdef _WIN32
+bool writeFile(const PathString& path, const std::string& bytes) {
+    return writeAt(path, bytes);
+}
+
+std::string readFile(const PathString& path) {
+    return readAt(path);
+}
+
+bool fileExists(const PathString& path) {
+    return existsAt(path);
+}
+
+void makeDir(const PathString& path) {
+    makeDirAt(path);
+}
+#endif
 
 std::vector<std::string> namesIn(const std::string& folder) {
     std::vector<std::string> names;
@@ -123,4 +179,16 @@ void resetTable() {
     releaseKeywords();
     clear();
     decorationTable.lineBreakTags = 0;
+}
+
+const char SETTINGS_START[] = "[TntMark set file]";
+const char SETTINGS_END[] = "[TntMark set file end]";
+const char DEFAULT_ENTRY_KEYWORD[] = "\x82\xE0\x82\xA9\x82\xD8\x82\xBF.Q";
+
+std::string settingsText(bool lineBreakTags, const std::vector<SettingsEntry>& entries) {
+    std::string out = std::string(SETTINGS_START) + "\r\n" + (lineBreakTags ? "1" : "0") + "\r\n";
+    for (const SettingsEntry& e : entries) {
+        out += e.keyword + "\r\n" + e.colour + "\r\n" + e.size + "\r\n" + e.style + "\r\n";
+    }
+    return out + SETTINGS_END + "\r\n";
 }

@@ -49,7 +49,7 @@ int main(int argc, char** argv) {
     }
     gui::programPath = argv[2][0] == '/' ? gui::toDos(argv[2]) : argv[2];
     gui::workUnix = argv[3];
-    gui::makeDir(gui::toDos(gui::workUnix));
+    makeDir(gui::toDos(gui::workUnix));
     // Wine gives the driver and the program it starts the same code page.
     const char* expectedCodePage = std::getenv("TINTMARK_EXPECT_ACP");
     std::printf("ANSI code page %u\n", GetACP());

@@ -191,8 +191,8 @@ void dropFiles() {
         check(false, "work directory %s must hold no '.'", workUnix.c_str());
         return;
     }
-    std::string dir = prepare(
-        "drop", settings(true, {{"key", "FF0000", "0", "1"}, {"\x83\x5C", NO_COLOUR, "3", "0"}}));
+    std::string dir = prepare("drop", settingsText(true, {{"key", "FF0000", "0", "1"},
+                                                          {"\x83\x5C", NO_COLOUR, "3", "0"}}));
     std::string plan;
     auto addToPlan = [&](const std::string& name) {
         plan += narrow(widen(unixDir + "/" + name), CP_UTF8) + "\n";
@@ -286,7 +286,7 @@ void dropFiles() {
     checkNames(names);
     checkCharacters(dir);
     checkBytes(settingsOf(app),
-               settings(true, {{"key", "FF0000", "0", "1"}, {"\x83\x5C", NO_COLOUR, "3", "0"}}),
+               settingsText(true, {{"key", "FF0000", "0", "1"}, {"\x83\x5C", NO_COLOUR, "3", "0"}}),
                "settings saved after the drops");
 }
 } // namespace

@@ -6,17 +6,17 @@ namespace {
 
 void editorNew() {
     App app;
-    std::string dir = prepare("new", settings(false, abc()));
+    std::string dir = prepare("new", settingsText(false, abc()));
     if (!start(app, dir)) {
         return;
     }
-    HWND editor = pressForEditor(app, ID_NEW);
+    HWND editor = pressForEditor(app, IDC_NEW);
     check(editor != nullptr, "New opens the editor");
     if (editor == nullptr) {
         return;
     }
-    check(text(editor, ID_KEYWORD).empty() && text(editor, ID_COLOUR).empty() &&
-              text(editor, ID_SIZE).empty() && styleBoxes(editor) == 0,
+    check(text(editor, IDC_KEYWORD).empty() && text(editor, IDC_FONT_COLOUR).empty() &&
+              text(editor, IDC_FONT_SIZE).empty() && styleBoxes(editor) == 0,
           "New starts with empty fields and clear boxes");
     // Template position (0, 0) places the editor's client area on the main
     // window's client area, top-left corner on top-left corner.
@@ -32,21 +32,21 @@ void editorNew() {
               "New adds row 0; the selection moves down with its row");
 
     // All fields empty: an empty keyword with no colour, size or style.
-    editor = pressForEditor(app, ID_NEW);
+    editor = pressForEditor(app, IDC_NEW);
     if (editor != nullptr) {
         fillAndOk(app, editor, "", "", "", 0);
     }
     checkRows(app, {"", "\x90\xD4\x82\xA2", "c", "b", "a"}, 2, "New with empty fields");
     close(app);
-    std::vector<Entry> expected = abc();
+    std::vector<SettingsEntry> expected = abc();
     expected.push_back({"\x90\xD4\x82\xA2", "FF0000", "12", "9"});
     expected.push_back({"", NO_COLOUR, "0", "0"});
-    checkBytes(settingsOf(app), settings(false, expected), "new entries appended in order");
+    checkBytes(settingsOf(app), settingsText(false, expected), "new entries appended in order");
 }
 
 void editorSizesAndColours() {
     App app;
-    std::string dir = prepare("sizes-colours", settings(false, {}));
+    std::string dir = prepare("sizes-colours", settingsText(false, {}));
     if (!start(app, dir)) {
         return;
     }
@@ -64,9 +64,9 @@ void editorSizesAndColours() {
         {"k4", "", "99999999999", NO_COLOUR, "2147483647"},
         {"k5", "1", "-99999999999", "1", "-2147483648"},
     };
-    std::vector<Entry> expected;
+    std::vector<SettingsEntry> expected;
     for (const Case& c : cases) {
-        HWND editor = pressForEditor(app, ID_NEW);
+        HWND editor = pressForEditor(app, IDC_NEW);
         if (editor == nullptr) {
             check(false, "New opens the editor");
             break;
@@ -75,88 +75,89 @@ void editorSizesAndColours() {
         expected.push_back({c.keyword, c.savedColour, c.savedSize, "2"});
     }
     close(app);
-    checkBytes(settingsOf(app), settings(false, expected),
+    checkBytes(settingsOf(app), settingsText(false, expected),
                "sizes parsed as decimal prefixes and clamped, colours cut to six bytes");
 }
 
 void editorCancel() {
     App app;
-    std::string dir = prepare("cancel", settings(false, abc()));
+    std::string dir = prepare("cancel", settingsText(false, abc()));
     if (!start(app, dir)) {
         return;
     }
     // Cancel button, Escape in a field, and the close request all end the
     // editor without a change.
-    HWND editor = pressForEditor(app, ID_NEW);
+    HWND editor = pressForEditor(app, IDC_NEW);
     if (editor != nullptr) {
-        setText(editor, ID_KEYWORD, "typed");
-        press(editor, ID_BOLD);
+        setText(editor, IDC_KEYWORD, "typed");
+        press(editor, IDC_BOLD);
         PostMessageW(item(editor, IDCANCEL), BM_CLICK, 0, 0);
         check(waitUntil([&] { return !IsWindow(editor); }), "Cancel closes the editor");
         settle(app.main);
     }
     checkRows(app, {"c", "b", "a"}, 0, "after New, Cancel");
-    editor = pressForEditor(app, ID_NEW);
+    editor = pressForEditor(app, IDC_NEW);
     if (editor != nullptr) {
-        setText(editor, ID_KEYWORD, "typed");
-        keyDown(item(editor, ID_KEYWORD), VK_ESCAPE);
+        setText(editor, IDC_KEYWORD, "typed");
+        keyDown(item(editor, IDC_KEYWORD), VK_ESCAPE);
         check(waitUntil([&] { return !IsWindow(editor); }), "Escape closes the editor");
         settle(app.main);
     }
     checkRows(app, {"c", "b", "a"}, 0, "after New, Escape");
     select(app, 2);
-    editor = pressForEditor(app, ID_RENEW);
+    editor = pressForEditor(app, IDC_RENEW);
     if (editor != nullptr) {
-        setText(editor, ID_KEYWORD, "typed");
+        setText(editor, IDC_KEYWORD, "typed");
         PostMessageW(editor, WM_CLOSE, 0, 0);
         check(waitUntil([&] { return !IsWindow(editor); }), "close request closes the editor");
         settle(app.main);
     }
     checkRows(app, {"c", "b", "a"}, 2, "after Renew, close request");
     close(app);
-    checkBytes(settingsOf(app), settings(false, abc()), "table unchanged after cancelling");
+    checkBytes(settingsOf(app), settingsText(false, abc()), "table unchanged after cancelling");
 }
 
 void editorEnterStores() {
     App app;
-    std::string dir = prepare("enter-stores", settings(false, abc()));
+    std::string dir = prepare("enter-stores", settingsText(false, abc()));
     if (!start(app, dir)) {
         return;
     }
-    HWND editor = pressForEditor(app, ID_NEW);
+    HWND editor = pressForEditor(app, IDC_NEW);
     if (editor == nullptr) {
         check(false, "New opens the editor");
         return;
     }
-    setText(editor, ID_KEYWORD, "entered");
-    setText(editor, ID_SIZE, "4");
+    setText(editor, IDC_KEYWORD, "entered");
+    setText(editor, IDC_FONT_SIZE, "4");
     // The focus starts on the keyword field; Enter goes to OK.
-    keyDown(item(editor, ID_KEYWORD), VK_RETURN);
+    keyDown(item(editor, IDC_KEYWORD), VK_RETURN);
     check(waitUntil([&] { return !IsWindow(editor); }), "Enter closes the editor");
     settle(app.main);
     check(waitUntil([&] { return rowCount(app) == 4; }), "Enter stored the entry");
     checkRows(app, {"entered", "c", "b", "a"}, 1, "after Enter in the editor");
     close(app);
-    std::vector<Entry> expected = abc();
+    std::vector<SettingsEntry> expected = abc();
     expected.push_back({"entered", NO_COLOUR, "4", "0"});
-    checkBytes(settingsOf(app), settings(false, expected), "Enter stored the typed entry");
+    checkBytes(settingsOf(app), settingsText(false, expected), "Enter stored the typed entry");
 }
 
 void editorRenew() {
     App app;
-    std::vector<Entry> entries = abc();
+    std::vector<SettingsEntry> entries = abc();
     entries.push_back({"\x82\xE0\x82\xA9\x83\x5C", "FFFFFF", "-2", "15"}); // もかソ
-    std::string dir = prepare("renew", settings(false, entries));
+    std::string dir = prepare("renew", settingsText(false, entries));
     if (!start(app, dir)) {
         return;
     }
     // Row 0, the newest entry, with a Shift-JIS keyword: unchanged OK keeps
     // every byte.
-    HWND editor = pressForEditor(app, ID_RENEW);
+    HWND editor = pressForEditor(app, IDC_RENEW);
     if (editor != nullptr) {
-        checkBytes(text(editor, ID_KEYWORD), "\x82\xE0\x82\xA9\x83\x5C", "Renew shows the keyword");
-        checkBytes(text(editor, ID_COLOUR), "FFFFFF", "Renew shows the colour");
-        checkBytes(text(editor, ID_SIZE), "-2", "Renew shows a negative size");
+        checkBytes(text(editor, IDC_KEYWORD), "\x82\xE0\x82\xA9\x83\x5C",
+                   "Renew shows the keyword");
+        checkBytes(text(editor, IDC_FONT_COLOUR), "FFFFFF", "Renew shows the colour");
+        checkBytes(text(editor, IDC_FONT_SIZE), "-2", "Renew shows a negative size");
         check(styleBoxes(editor) == 15, "Renew ticks all four boxes");
         PostMessageW(item(editor, IDOK), BM_CLICK, 0, 0);
         check(waitUntil([&] { return !IsWindow(editor); }), "editor closes on OK");
@@ -167,11 +168,11 @@ void editorRenew() {
 
     // Row 2, "b": no colour and size 0 show as empty fields.
     select(app, 2);
-    editor = pressForEditor(app, ID_RENEW);
+    editor = pressForEditor(app, IDC_RENEW);
     if (editor != nullptr) {
-        checkBytes(text(editor, ID_KEYWORD), "b", "Renew shows keyword b");
-        checkBytes(text(editor, ID_COLOUR), "", "no colour shows an empty field");
-        checkBytes(text(editor, ID_SIZE), "", "size 0 shows an empty field");
+        checkBytes(text(editor, IDC_KEYWORD), "b", "Renew shows keyword b");
+        checkBytes(text(editor, IDC_FONT_COLOUR), "", "no colour shows an empty field");
+        checkBytes(text(editor, IDC_FONT_SIZE), "", "size 0 shows an empty field");
         check(styleBoxes(editor) == 0, "no style shows clear boxes");
         PostMessageW(item(editor, IDOK), BM_CLICK, 0, 0);
         check(waitUntil([&] { return !IsWindow(editor); }), "editor closes on OK");
@@ -181,12 +182,12 @@ void editorRenew() {
 
     // Row 3, "a" (bold and underline): clearing Bold and renaming.
     select(app, 3);
-    editor = pressForEditor(app, ID_RENEW);
+    editor = pressForEditor(app, IDC_RENEW);
     if (editor != nullptr) {
         check(styleBoxes(editor) == 5, "bold and underline boxes ticked");
-        checkBytes(text(editor, ID_SIZE), "5", "size shown");
-        setText(editor, ID_KEYWORD, "a2");
-        press(editor, ID_BOLD);
+        checkBytes(text(editor, IDC_FONT_SIZE), "5", "size shown");
+        setText(editor, IDC_KEYWORD, "a2");
+        press(editor, IDC_BOLD);
         PostMessageW(item(editor, IDOK), BM_CLICK, 0, 0);
         check(waitUntil([&] { return !IsWindow(editor); }), "editor closes on OK");
         settle(app.main);
@@ -194,13 +195,13 @@ void editorRenew() {
     checkRows(app, {"\x82\xE0\x82\xA9\x83\x5C", "c", "b", "a2"}, -1, "renamed row stays in place");
     close(app);
     entries[0] = {"a2", "FF0000", "5", "4"};
-    checkBytes(settingsOf(app), settings(false, entries),
+    checkBytes(settingsOf(app), settingsText(false, entries),
                "Renew replaced only the edited entry; bold cleared from it alone");
 }
 
 void editorLongKeyword() {
     App app;
-    std::string dir = prepare("long-keyword", settings(false, {{"x", "000000", "1", "0"}}));
+    std::string dir = prepare("long-keyword", settingsText(false, {{"x", "000000", "1", "0"}}));
     if (!start(app, dir)) {
         return;
     }
@@ -208,7 +209,7 @@ void editorLongKeyword() {
     for (int i = 0; i < 600; ++i) {
         keyword += static_cast<char>('0' + i % 10);
     }
-    HWND editor = pressForEditor(app, ID_NEW);
+    HWND editor = pressForEditor(app, IDC_NEW);
     if (editor == nullptr) {
         check(false, "New opens the editor");
         return;
@@ -219,7 +220,7 @@ void editorLongKeyword() {
     check(IsWindow(app.main) != FALSE, "program still running");
     close(app);
     checkBytes(settingsOf(app),
-               settings(false, {{"x", "000000", "1", "0"}, {kept, NO_COLOUR, "0", "0"}}),
+               settingsText(false, {{"x", "000000", "1", "0"}, {kept, NO_COLOUR, "0", "0"}}),
                "the cut keyword is saved");
 }
 } // namespace

@@ -23,7 +23,7 @@ std::wstring textW(HWND window) {
 }
 
 std::vector<std::wstring> rowsW(const App& app) {
-    HWND list = item(app.main, ID_LIST);
+    HWND list = item(app.main, IDC_KEYWORD_LIST);
     std::vector<std::wstring> out;
     LRESULT count = SendMessageW(list, LB_GETCOUNT, 0, 0);
     for (LRESULT r = 0; r < count; ++r) {
@@ -72,18 +72,18 @@ void cancel(const App& app, HWND editor) {
 
 void editorTypedJapanese() {
     App app;
-    std::string dir = prepare("typed-japanese", settings(false, abc()));
+    std::string dir = prepare("typed-japanese", settingsText(false, abc()));
     if (!start(app, dir)) {
         return;
     }
     for (const wchar_t* keyword : {L"\u91CD\u8981", L"\u6CE8\u610F"}) { // 重要, 注意
-        HWND editor = pressForEditor(app, ID_NEW);
+        HWND editor = pressForEditor(app, IDC_NEW);
         if (editor == nullptr) {
             check(false, "New opens the editor");
             return;
         }
-        setTextW(editor, ID_KEYWORD, keyword);
-        setTextW(editor, ID_COLOUR, L"FF0000");
+        setTextW(editor, IDC_KEYWORD, keyword);
+        setTextW(editor, IDC_FONT_COLOUR, L"FF0000");
         clickOk(editor);
         check(waitUntil([&] { return !IsWindow(editor); }), "editor closes on OK");
         settle(app.main);
@@ -92,10 +92,10 @@ void editorTypedJapanese() {
     const std::vector<std::wstring> expected = {L"\u6CE8\u610F", L"\u91CD\u8981", L"c", L"b", L"a"};
     check(rowsW(app) == expected, "the list shows 注意 and 重要 as typed");
     close(app);
-    std::vector<Entry> entries = abc();
+    std::vector<SettingsEntry> entries = abc();
     entries.push_back({IMPORTANT, "FF0000", "0", "0"});
     entries.push_back({CAUTION, "FF0000", "0", "0"});
-    checkBytes(settingsOf(app), settings(false, entries),
+    checkBytes(settingsOf(app), settingsText(false, entries),
                "重要 and 注意 stored as code page 932 bytes");
 }
 
@@ -103,9 +103,9 @@ void editorTypedJapanese() {
 // (U+301C WAVE DASH best-fits to the full-width tilde), must never be stored.
 void editorRefusesOutsideCodePage() {
     App app;
-    std::vector<Entry> entries = abc();
+    std::vector<SettingsEntry> entries = abc();
     entries.push_back({IMPORTANT, "FF0000", "0", "0"});
-    const std::string before = settings(false, entries);
+    const std::string before = settingsText(false, entries);
     std::string dir = prepare("outside-code-page", before);
     if (!start(app, dir)) {
         return;
@@ -119,13 +119,13 @@ void editorRefusesOutsideCodePage() {
         const char* what;
     };
     const Case cases[] = {
-        {ID_NEW, ID_KEYWORD, L"caf\u00E9", L"", "New, keyword caf\xC3\xA9"},
-        {ID_NEW, ID_KEYWORD, L"\uD55C", L"FF0000", "New, keyword \xED\x95\x9C"},
-        {ID_NEW, ID_KEYWORD, L"\U0001F600", L"", "New, keyword emoji"},
-        {ID_NEW, ID_KEYWORD, L"a\u301Cb", L"", "New, keyword a U+301C b"},
-        {ID_NEW, ID_COLOUR, L"ok", L"FF00\u00E9", "New, colour with \xC3\xA9"},
-        {ID_RENEW, ID_KEYWORD, L"\u91CD\u00E9", nullptr, "Renew, keyword with \xC3\xA9"},
-        {ID_RENEW, ID_COLOUR, nullptr, L"\u301C", "Renew, colour U+301C"},
+        {IDC_NEW, IDC_KEYWORD, L"caf\u00E9", L"", "New, keyword caf\xC3\xA9"},
+        {IDC_NEW, IDC_KEYWORD, L"\uD55C", L"FF0000", "New, keyword \xED\x95\x9C"},
+        {IDC_NEW, IDC_KEYWORD, L"\U0001F600", L"", "New, keyword emoji"},
+        {IDC_NEW, IDC_KEYWORD, L"a\u301Cb", L"", "New, keyword a U+301C b"},
+        {IDC_NEW, IDC_FONT_COLOUR, L"ok", L"FF00\u00E9", "New, colour with \xC3\xA9"},
+        {IDC_RENEW, IDC_KEYWORD, L"\u91CD\u00E9", nullptr, "Renew, keyword with \xC3\xA9"},
+        {IDC_RENEW, IDC_FONT_COLOUR, nullptr, L"\u301C", "Renew, colour U+301C"},
     };
     for (const Case& c : cases) {
         scenario = std::string("outside-code-page: ") + c.what;
@@ -136,10 +136,10 @@ void editorRefusesOutsideCodePage() {
             continue;
         }
         if (c.keyword != nullptr) {
-            setTextW(editor, ID_KEYWORD, c.keyword);
+            setTextW(editor, IDC_KEYWORD, c.keyword);
         }
         if (c.colour != nullptr) {
-            setTextW(editor, ID_COLOUR, c.colour);
+            setTextW(editor, IDC_FONT_COLOUR, c.colour);
         }
         clickOk(editor);
         checkRefused(app, editor, c.field, c.what);
@@ -156,10 +156,10 @@ void editorRefusesOutsideCodePage() {
 // reads as a character whose code page 932 form is FA 5C.
 void editorRoundTrip() {
     App app;
-    std::vector<Entry> entries = {{IMPORTANT, "FF0000", "3", "1"},
-                                  {"\xED\x40", "00FF00", "0", "2"},
-                                  {CAUTION, NO_COLOUR, "-1", "0"}};
-    const std::string before = settings(true, entries);
+    std::vector<SettingsEntry> entries = {{IMPORTANT, "FF0000", "3", "1"},
+                                          {"\xED\x40", "00FF00", "0", "2"},
+                                          {CAUTION, NO_COLOUR, "-1", "0"}};
+    const std::string before = settingsText(true, entries);
     std::string dir = prepare("round-trip", before);
     if (!start(app, dir)) {
         return;
@@ -168,9 +168,9 @@ void editorRoundTrip() {
     check(rowsW(app) == expected, "the list shows the keywords as code page 932 text");
     for (int row = 0; row < 3; ++row) {
         select(app, row);
-        HWND editor = pressForEditor(app, ID_RENEW);
+        HWND editor = pressForEditor(app, IDC_RENEW);
         if (editor != nullptr) {
-            check(textW(item(editor, ID_KEYWORD)) == expected[static_cast<size_t>(row)],
+            check(textW(item(editor, IDC_KEYWORD)) == expected[static_cast<size_t>(row)],
                   "Renew shows row %d's keyword", row);
             clickOk(editor);
             check(waitUntil([&] { return !IsWindow(editor); }), "editor closes on OK");
@@ -191,13 +191,14 @@ void addTexts(HWND parent, std::set<std::wstring>& texts) {
 // The templates' own texts read back as written under any code page.
 void editorWindowTexts() {
     App app;
-    std::string dir = prepare("window-texts", settings(false, abc()));
+    std::string dir = prepare("window-texts", settingsText(false, abc()));
     if (!start(app, dir)) {
         return;
     }
-    check(textW(item(app.main, ID_BR)) == L"\u6539\u884C\u306B<BR>\u3092\u3064\u3051\u308B",
+    check(textW(item(app.main, IDC_LINE_BREAK_TAGS)) ==
+              L"\u6539\u884C\u306B<BR>\u3092\u3064\u3051\u308B",
           "the check box reads 改行に<BR>をつける");
-    HWND editor = pressForEditor(app, ID_NEW);
+    HWND editor = pressForEditor(app, IDC_NEW);
     if (editor == nullptr) {
         check(false, "New opens the editor");
         return;

@@ -30,17 +30,17 @@ void besideTheProgram() {
     std::string prog;
     std::string docs;
     const std::string copy =
-        preparePlaces("place-beside", settings(false, abc()), "", &prog, &docs);
+        preparePlaces("place-beside", settingsText(false, abc()), "", &prog, &docs);
     App app;
     if (!startProgram(app, copy, docs)) {
         return;
     }
     checkRows(app, {"c", "b", "a"}, 0, "the program folder's table is shown");
-    press(app.main, ID_BR);
+    press(app.main, IDC_LINE_BREAK_TAGS);
     select(app, 0);
-    press(app.main, ID_DELETE);
+    press(app.main, IDC_DELETE);
     close(app);
-    checkBytes(readFile(prog + "\\TintMark.dat"), settings(true, {abc()[0], abc()[1]}),
+    checkBytes(readFile(prog + "\\TintMark.dat"), settingsText(true, {abc()[0], abc()[1]}),
                "closing saves the change beside the program");
     check(treeOf(widen(docs)).empty(), "nothing made in the folder it was started in");
     check(treeOf(widen(prog)).size() == 2, "nothing else made beside the program");
@@ -49,19 +49,19 @@ void besideTheProgram() {
 void currentFolderWins() {
     std::string prog;
     std::string docs;
-    const std::vector<Entry> here = {{"here", "0000FF", "2", "1"}};
-    const std::string copy =
-        preparePlaces("place-current", settings(false, abc()), settings(false, here), &prog, &docs);
+    const std::vector<SettingsEntry> here = {{"here", "0000FF", "2", "1"}};
+    const std::string copy = preparePlaces("place-current", settingsText(false, abc()),
+                                           settingsText(false, here), &prog, &docs);
     App app;
     if (!startProgram(app, copy, docs)) {
         return;
     }
     checkRows(app, {"here"}, 0, "the current folder's table is shown");
-    press(app.main, ID_BR);
+    press(app.main, IDC_LINE_BREAK_TAGS);
     close(app);
-    checkBytes(readFile(docs + "\\TintMark.dat"), settings(true, here),
+    checkBytes(readFile(docs + "\\TintMark.dat"), settingsText(true, here),
                "closing saves the current folder's file");
-    checkBytes(readFile(prog + "\\TintMark.dat"), settings(false, abc()),
+    checkBytes(readFile(prog + "\\TintMark.dat"), settingsText(false, abc()),
                "the program folder's file untouched");
 }
 
@@ -76,7 +76,7 @@ void neitherFolderHasOne() {
     checkRows(app, {}, -1, "no file: the list starts empty");
     close(app);
     checkBytes(readFile(docs + "\\TintMark.dat"),
-               settings(false, {{DEFAULT_KEYWORD, "16711680", "6", "0"}}),
+               settingsText(false, {{DEFAULT_ENTRY_KEYWORD, "16711680", "6", "0"}}),
                "closing makes the file in the current folder");
     check(!fileExists(prog + "\\TintMark.dat"), "none made beside the program");
 }

@@ -9,15 +9,15 @@ namespace {
 // writes editor.ready, waits for editor.shot, then closes everything.
 void pose() {
     App app;
-    std::vector<Entry> entries = abc();
+    std::vector<SettingsEntry> entries = abc();
     entries.push_back({"\x90\xD4\x82\xA2", "FF0000", "5", "5"}); // 赤い
-    std::string dir = prepare("pose", settings(true, entries));
+    std::string dir = prepare("pose", settingsText(true, entries));
     if (!start(app, dir)) {
         return;
     }
     writeFile(dir + "\\main.ready", "");
     check(waitUntil([&] { return fileExists(dir + "\\main.shot"); }, 60000), "main shot taken");
-    HWND editor = pressForEditor(app, ID_RENEW);
+    HWND editor = pressForEditor(app, IDC_RENEW);
     check(editor != nullptr, "editor opens");
     writeFile(dir + "\\editor.ready", "");
     check(waitUntil([&] { return fileExists(dir + "\\editor.shot"); }, 60000), "editor shot taken");

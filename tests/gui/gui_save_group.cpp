@@ -129,7 +129,7 @@ void setReadOnly(const std::string& path, bool on) {
 // with the mark still there fails again; once the mark is gone it saves.
 void readOnlyBackThenRetry() {
     App app;
-    const std::string dir = prepare("save-read-only", settings(false, abc()));
+    const std::string dir = prepare("save-read-only", settingsText(false, abc()));
     const std::string file = dir + "\\TintMark.dat";
     setReadOnly(file, true);
     if (!start(app, dir)) {
@@ -137,7 +137,7 @@ void readOnlyBackThenRetry() {
     }
     // Delete "c": the change that must not be lost.
     select(app, 0);
-    press(app.main, ID_DELETE);
+    press(app.main, IDC_DELETE);
     const std::vector<std::string> changed = {"b", "a"};
     const int selected = selection(app);
 
@@ -163,10 +163,10 @@ void readOnlyBackThenRetry() {
     checkBack(app, box, changed, selected, "read-only, Cancel");
     Sleep(500);
     check(boxCount(app) == 0, "no box after Cancel (%d boxes)", boxCount(app));
-    checkBytes(readFile(file), settings(false, abc()), "read-only file untouched");
+    checkBytes(readFile(file), settingsText(false, abc()), "read-only file untouched");
 
     // The window still works after going back.
-    press(app.main, ID_BR);
+    press(app.main, IDC_LINE_BREAK_TAGS);
 
     box = closeExpectingBox(app, READ_ONLY, "read-only, Try Again");
     pressBoxButton(box, BOX_TRY_AGAIN);
@@ -177,23 +177,24 @@ void readOnlyBackThenRetry() {
     setReadOnly(file, false);
     pressBoxButton(again, BOX_TRY_AGAIN);
     checkEnds(app, "read-only, Try Again once writable");
-    checkBytes(readFile(file), settings(true, {abc()[0], abc()[1]}), "the retry saved the change");
+    checkBytes(readFile(file), settingsText(true, {abc()[0], abc()[1]}),
+               "the retry saved the change");
 }
 
 // "Continue" closes without saving: exit 0, the old file as it was.
 void readOnlyContinue() {
     App app;
-    const std::string dir = prepare("save-read-only-continue", settings(false, abc()));
+    const std::string dir = prepare("save-read-only-continue", settingsText(false, abc()));
     const std::string file = dir + "\\TintMark.dat";
     setReadOnly(file, true);
     if (!start(app, dir)) {
         return;
     }
-    press(app.main, ID_BR);
+    press(app.main, IDC_LINE_BREAK_TAGS);
     HWND box = closeExpectingBox(app, READ_ONLY, "read-only, Continue");
     pressBoxButton(box, BOX_CONTINUE);
     checkEnds(app, "read-only, Continue");
-    checkBytes(readFile(file), settings(false, abc()), "Continue leaves the old file");
+    checkBytes(readFile(file), settingsText(false, abc()), "Continue leaves the old file");
     const DWORD attributes = GetFileAttributesW(widen(file).c_str());
     check(attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0,
           "the file is still read-only");
@@ -210,7 +211,7 @@ void folderBackThenRetry() {
     if (!start(app, dir)) {
         return;
     }
-    HWND editor = pressForEditor(app, ID_NEW);
+    HWND editor = pressForEditor(app, IDC_NEW);
     check(editor != nullptr, "New opens the editor");
     if (editor != nullptr) {
         fillAndOk(app, editor, "kept", "", "", 0);
@@ -223,7 +224,7 @@ void folderBackThenRetry() {
     RemoveDirectoryW(widen(file).c_str());
     pressBoxButton(box, BOX_TRY_AGAIN);
     checkEnds(app, "folder, Try Again once removed");
-    checkBytes(readFile(file), settings(false, {{"kept", NO_COLOUR, "0", "0"}}),
+    checkBytes(readFile(file), settingsText(false, {{"kept", NO_COLOUR, "0", "0"}}),
                "the retry saved the new entry");
 }
 
@@ -253,30 +254,30 @@ void besideTheProgramReadOnly() {
     makeDir(prog);
     makeDir(docs);
     const std::string file = prog + "\\TintMark.dat";
-    writeFile(file, settings(false, abc()));
+    writeFile(file, settingsText(false, abc()));
     setReadOnly(file, true);
     App app;
     if (!startProgram(app, copyProgram(prog), docs)) {
         return;
     }
-    press(app.main, ID_BR);
+    press(app.main, IDC_LINE_BREAK_TAGS);
     HWND box = closeExpectingBox(app, READ_ONLY, "beside the program, read-only", file);
     setReadOnly(file, false);
     pressBoxButton(box, BOX_TRY_AGAIN);
     checkEnds(app, "beside the program, Try Again once writable");
-    checkBytes(readFile(file), settings(true, abc()), "the retry saved beside the program");
+    checkBytes(readFile(file), settingsText(true, abc()), "the retry saved beside the program");
     check(treeOf(widen(docs)).empty(), "nothing made in the folder it was started in");
 }
 
 // A save that works shows nothing: the program ends on the close request.
 void successShowsNothing() {
     App app;
-    const std::string dir = prepare("save-works", settings(false, abc()));
+    const std::string dir = prepare("save-works", settingsText(false, abc()));
     if (!start(app, dir)) {
         return;
     }
     close(app);
-    checkBytes(settingsOf(app), settings(false, abc()), "saved without a message");
+    checkBytes(settingsOf(app), settingsText(false, abc()), "saved without a message");
 }
 
 } // namespace

@@ -84,59 +84,6 @@ std::string narrow(const std::wstring& wide, UINT codePage) {
     return bytes;
 }
 
-bool writeFile(const std::wstring& path, const std::string& bytes) {
-    HANDLE file = CreateFileW((L"\\\\?\\" + path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        return false;
-    }
-    DWORD written = 0;
-    bool ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-              written == bytes.size();
-    CloseHandle(file);
-    return ok;
-}
-
-bool fileExists(const std::wstring& path) {
-    return GetFileAttributesW((L"\\\\?\\" + path).c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-std::string readFile(const std::wstring& path) {
-    HANDLE file = CreateFileW((L"\\\\?\\" + path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        return "<missing>";
-    }
-    std::string bytes;
-    char buffer[65536];
-    DWORD got = 0;
-    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) {
-        bytes.append(buffer, got);
-    }
-    CloseHandle(file);
-    return bytes;
-}
-
-void makeDir(const std::wstring& path) {
-    CreateDirectoryW((L"\\\\?\\" + path).c_str(), nullptr);
-}
-
-bool writeFile(const std::string& path, const std::string& bytes) {
-    return writeFile(widen(path), bytes);
-}
-
-bool fileExists(const std::string& path) {
-    return fileExists(widen(path));
-}
-
-std::string readFile(const std::string& path) {
-    return readFile(widen(path));
-}
-
-void makeDir(const std::string& path) {
-    makeDir(widen(path));
-}
-
 std::wstring fromUtf8(const std::string& text) {
     return widen(text, CP_UTF8);
 }
@@ -168,17 +115,8 @@ Tree treeOf(const std::wstring& dir) {
     return tree;
 }
 
-// The settings file, CR LF line ends.
-std::string settings(bool lineBreakTags, const std::vector<Entry>& entries) {
-    std::string out = std::string(START) + "\r\n" + (lineBreakTags ? "1" : "0") + "\r\n";
-    for (const Entry& e : entries) {
-        out += e.keyword + "\r\n" + e.colour + "\r\n" + e.size + "\r\n" + e.style + "\r\n";
-    }
-    return out + END + "\r\n";
-}
-
 // Three entries created in the order a, b, c; b has no colour and no size.
-std::vector<Entry> abc() {
+std::vector<SettingsEntry> abc() {
     return {{"a", "FF0000", "5", "5"}, {"b", NO_COLOUR, "0", "0"}, {"c", "00FF00", "3", "8"}};
 }
 
@@ -292,7 +230,7 @@ HWND item(HWND dialog, int id) {
 }
 
 std::vector<std::string> rows(const App& app) {
-    HWND list = item(app.main, ID_LIST);
+    HWND list = item(app.main, IDC_KEYWORD_LIST);
     std::vector<std::string> out;
     LRESULT count = SendMessageW(list, LB_GETCOUNT, 0, 0);
     for (LRESULT r = 0; r < count; ++r) {
@@ -306,15 +244,15 @@ std::vector<std::string> rows(const App& app) {
 }
 
 int rowCount(const App& app) {
-    return static_cast<int>(SendMessageW(item(app.main, ID_LIST), LB_GETCOUNT, 0, 0));
+    return static_cast<int>(SendMessageW(item(app.main, IDC_KEYWORD_LIST), LB_GETCOUNT, 0, 0));
 }
 
 int selection(const App& app) {
-    return static_cast<int>(SendMessageW(item(app.main, ID_LIST), LB_GETCURSEL, 0, 0));
+    return static_cast<int>(SendMessageW(item(app.main, IDC_KEYWORD_LIST), LB_GETCURSEL, 0, 0));
 }
 
 void select(const App& app, int row) {
-    SendMessageW(item(app.main, ID_LIST), LB_SETCURSEL, static_cast<WPARAM>(row), 0);
+    SendMessageW(item(app.main, IDC_KEYWORD_LIST), LB_SETCURSEL, static_cast<WPARAM>(row), 0);
 }
 
 void checkRows(const App& app, const std::vector<std::string>& expected, int expectedSelection,
@@ -376,7 +314,7 @@ std::string text(HWND dialog, int id) {
 int styleBoxes(HWND editor) {
     int style = 0;
     for (int k = 0; k < 4; ++k) {
-        if (SendMessageW(item(editor, ID_BOLD + k), BM_GETCHECK, 0, 0) == BST_CHECKED) {
+        if (SendMessageW(item(editor, IDC_BOLD + k), BM_GETCHECK, 0, 0) == BST_CHECKED) {
             style |= 1 << k;
         }
     }
@@ -386,9 +324,9 @@ int styleBoxes(HWND editor) {
 void setStyleBoxes(HWND editor, int style) {
     for (int k = 0; k < 4; ++k) {
         bool want = (style & (1 << k)) != 0;
-        bool is = SendMessageW(item(editor, ID_BOLD + k), BM_GETCHECK, 0, 0) == BST_CHECKED;
+        bool is = SendMessageW(item(editor, IDC_BOLD + k), BM_GETCHECK, 0, 0) == BST_CHECKED;
         if (want != is) {
-            press(editor, ID_BOLD + k); // an automatic check box toggles on a click
+            press(editor, IDC_BOLD + k); // an automatic check box toggles on a click
         }
     }
 }
@@ -396,9 +334,9 @@ void setStyleBoxes(HWND editor, int style) {
 // Fills the editor and presses OK; waits until the editor has gone.
 void fillAndOk(const App& app, HWND editor, const std::string& keyword, const std::string& colour,
                const std::string& size, int style) {
-    setText(editor, ID_KEYWORD, keyword);
-    setText(editor, ID_COLOUR, colour);
-    setText(editor, ID_SIZE, size);
+    setText(editor, IDC_KEYWORD, keyword);
+    setText(editor, IDC_FONT_COLOUR, colour);
+    setText(editor, IDC_FONT_SIZE, size);
     setStyleBoxes(editor, style);
     PostMessageW(item(editor, IDOK), BM_CLICK, 0, 0);
     check(waitUntil([&] { return !IsWindow(editor); }), "editor closes on OK");

@@ -13,16 +13,11 @@
 #include <string>
 #include <vector>
 
+#include "core/decoration_table.h" // NO_COLOUR
+#include "resource_ids.h"          // the templates' control ids
+#include "test_support.h"          // files and settings files
+
 namespace gui {
-
-const char* const START = "[TntMark set file]";
-const char* const END = "[TntMark set file end]";
-const char* const NO_COLOUR = "\x96\xB3\x95\xCF\x8A\xB7";                 // 無変換
-const char* const DEFAULT_KEYWORD = "\x82\xE0\x82\xA9\x82\xD8\x82\xBF.Q"; // もかぺち.Q
-
-// Control ids as the program's templates give them.
-const int ID_LIST = 1001, ID_NEW = 3, ID_RENEW = 1002, ID_DELETE = 1003, ID_BR = 1008;
-const int ID_KEYWORD = 1004, ID_COLOUR = 1005, ID_SIZE = 1006, ID_BOLD = 1007;
 
 const DWORD WAIT_MS = 15000;
 
@@ -42,17 +37,8 @@ std::string toDos(const std::string& unixPath);
 std::wstring widen(const std::string& bytes, UINT codePage = 932);
 std::string narrow(const std::wstring& wide, UINT codePage = 932);
 
-// Files are named in code page 932 bytes (DOS paths) and reached through the
-// wide calls, so the driver's own code page never matters.
-bool writeFile(const std::string& path, const std::string& bytes);
-bool fileExists(const std::string& path);
-std::string readFile(const std::string& path); // "<missing>" when absent
-void makeDir(const std::string& path);
-// The same for any name, in UTF-16.
-bool writeFile(const std::wstring& path, const std::string& bytes);
-bool fileExists(const std::wstring& path);
-std::string readFile(const std::wstring& path);
-void makeDir(const std::wstring& path);
+// Files are named in code page 932 bytes (DOS paths) or UTF-16, through the
+// helpers of test_support, so the driver's own code page never matters.
 std::wstring fromUtf8(const std::string& text);
 
 // Every file and directory under a directory, by relative path, with the
@@ -60,18 +46,8 @@ std::wstring fromUtf8(const std::string& text);
 using Tree = std::map<std::wstring, std::string>;
 Tree treeOf(const std::wstring& dir);
 
-// One decoration entry as the settings file holds it.
-struct Entry {
-    std::string keyword;
-    std::string colour;
-    std::string size;
-    std::string style;
-};
-
-// The settings file, CR LF line ends.
-std::string settings(bool lineBreakTags, const std::vector<Entry>& entries);
 // Three entries created in the order a, b, c; b has no colour and no size.
-std::vector<Entry> abc();
+std::vector<SettingsEntry> abc();
 
 struct App {
     PROCESS_INFORMATION process{};
