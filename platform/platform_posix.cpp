@@ -3,11 +3,15 @@
 
 #include <cerrno>
 #include <climits>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
+#include <system_error>
+#include <thread>
+
 #include <fcntl.h>
-#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -191,40 +195,42 @@ bool platformOrdinaryFileOrMissing(const char* path) {
     return stat(path, &info) != 0 || S_ISREG(info.st_mode);
 }
 
-static pthread_t thread;
-static void (*threadTask)(void*);
-static void* threadArgument;
-
-static void* runThreadTask(void*) {
-    threadTask(threadArgument);
-    return nullptr;
-}
+// The second thread and the lock: the standard library's, over the
+// system's threads.
+static std::thread secondThread;
+static std::mutex turnLock;
+static std::condition_variable turnCondition;
 
 bool platformStartThread(void (*task)(void*), void* argument) {
-    threadTask = task;
-    threadArgument = argument;
-    return pthread_create(&thread, nullptr, runThreadTask, nullptr) == 0;
+    try {
+        secondThread = std::thread(task, argument);
+    } catch (const std::system_error&) {
+        return false;
+    }
+    return true;
 }
 
 void platformJoinThread() {
-    pthread_join(thread, nullptr);
+    if (secondThread.joinable()) {
+        secondThread.join();
+    }
 }
 
-static pthread_mutex_t lock = PTHREAD_MUTEX_INITIALIZER;
-static pthread_cond_t condition = PTHREAD_COND_INITIALIZER;
-
 void platformLock() {
-    pthread_mutex_lock(&lock);
+    turnLock.lock();
 }
 
 void platformUnlock() {
-    pthread_mutex_unlock(&lock);
+    turnLock.unlock();
 }
 
 void platformWait() {
-    pthread_cond_wait(&condition, &lock);
+    // The caller holds the lock, and holds it again when the wait ends.
+    std::unique_lock<std::mutex> held(turnLock, std::adopt_lock);
+    turnCondition.wait(held);
+    held.release();
 }
 
 void platformWakeAll() {
-    pthread_cond_broadcast(&condition);
+    turnCondition.notify_all();
 }
