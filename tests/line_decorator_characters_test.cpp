@@ -9,6 +9,7 @@
 
 #include "core/decoration_table.h"
 #include "core/line_decorator.h"
+#include "decorator_fixture.h"
 #include "test_support.h"
 
 namespace {
@@ -18,30 +19,9 @@ const char UTF8_JUUYOU[] = "\xE9\x87\x8D\xE8\xA6\x81";
 const char UTF8_REN[] = "\xE9\x80\xA3";
 const char BOM[] = "\xEF\xBB\xBF";
 
-class CharacterFixture : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        resetTable();
-    }
-    void TearDown() override {
-        resetTable();
-        setDecoratorEncoding(ENCODING_AUTO);
-        setDecoratorRegionLength(0);
-    }
-
-    std::string convert(const std::string& input) {
-        writeFile(dir.path("in.txt"), input);
-        EXPECT_TRUE(
-            decorateFile(toPath(dir.path("in.txt")).c_str(), toPath(dir.path("in.html")).c_str()));
-        return readFile(dir.path("in.html"));
-    }
-
-    ScratchDir dir;
-};
-
-class LineDecoratorCharacters : public CharacterFixture {};
-class LineDecoratorUtf8 : public CharacterFixture {};
-class LineDecoratorEncoding : public CharacterFixture {};
+class LineDecoratorCharacters : public DecoratorFixture {};
+class LineDecoratorUtf8 : public DecoratorFixture {};
+class LineDecoratorEncoding : public DecoratorFixture {};
 
 std::string repeat(const std::string& text, size_t n) {
     std::string out;
@@ -174,7 +154,8 @@ TEST_F(LineDecoratorEncoding, DecidedLateInTheFile) {
     addEntry("ab", "", 0, STYLE_ITALIC);
     const std::string ascii = repeat("ab cd\n", 60000);
     const std::string asciiOut = repeat("<I>ab</I> cd\r\n", 60000);
-    for (const size_t region : {size_t{0}, size_t{5000}}) {
+    // Full regions, and the smallest there are.
+    for (const size_t region : {size_t(1) << 30, size_t{0}}) {
         setDecoratorRegionLength(region);
         EXPECT_EQ(convert(ascii + "\xE9\x87\x8D ab\n"),
                   asciiOut + "<B>\xE9\x87\x8D</B> <I>ab</I>\r\n")

@@ -10,29 +10,10 @@
 #include "core/diagnostics.h"
 #include "core/line_decorator.h"
 #include "platform/platform.h"
+#include "decorator_fixture.h"
 #include "test_support.h"
 
 namespace {
-
-class DecoratorFixture : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        resetTable();
-    }
-    void TearDown() override {
-        resetTable();
-    }
-
-    // Converts the bytes and returns the output file's bytes.
-    std::string convert(const std::string& input) {
-        writeFile(dir.path("in.txt"), input);
-        EXPECT_TRUE(
-            decorateFile(toPath(dir.path("in.txt")).c_str(), toPath(dir.path("in.html")).c_str()));
-        return readFile(dir.path("in.html"));
-    }
-
-    ScratchDir dir;
-};
 
 class LineDecoratorTags : public DecoratorFixture {};
 class LineDecoratorMatching : public DecoratorFixture {};
