@@ -31,16 +31,15 @@
 # is given. Exits 0 when every check passes, 1 when one fails, 2 on a usage
 # or build error.
 set -euo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/../scripts/common.sh"
 export LC_ALL=C # a dot in $EPOCHREALTIME and in awk's numbers
-
-root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+root=$tintmark_root
 size=64M
 big_size=512M
 reps=5
 ref_reps=1
 big_reps=1
 seed=1
-keep=0
 use_cpu=0
 fresh=0
 
@@ -63,7 +62,7 @@ while (($#)); do
     esac
     shift 2
     ;;
-  --keep) keep=1 && shift ;;
+  --keep) keep_scratch=1 && shift ;;
   --cpu) use_cpu=1 && shift ;;
   --fresh) fresh=1 && shift ;;
   *) usage ;;
@@ -83,26 +82,15 @@ die() {
 # --- build -----------------------------------------------------------------
 build=$root/build/native
 progress "building the native Release preset"
-if ! build_log=$(cd "$root" && cmake --preset native 2>&1 &&
-  cmake --build --preset native --target tintmark tintmark_reference_cli tintmark_corpus \
-    tintmark_copy 2>&1); then
-  echo "$build_log" >&2
+quiet_build native tintmark tintmark_reference_cli tintmark_corpus tintmark_copy >&2 ||
   die "build failed"
-fi
 converter=$build/tintmark
 reference=$build/tests/tintmark_reference
 corpus_tool=$build/bench/tintmark_corpus
 copy_tool=$build/bench/tintmark_copy
 
-scratch=$(mktemp -d "${TMPDIR:-/tmp}/tintmark-bench.XXXXXX")
-cleanup() {
-  if ((keep)); then
-    echo "scratch files kept in $scratch" >&2
-  else
-    rm -rf "$scratch"
-  fi
-}
-trap cleanup EXIT
+scratch_dir "${TMPDIR:-/tmp}/tintmark-bench.XXXXXX" || die "no scratch directory"
+scratch=$work
 
 # --- helpers ---------------------------------------------------------------
 # run_in DIR COMMAND...: runs quietly in DIR; a failure ends the benchmark.
@@ -124,12 +112,9 @@ timed() {
   run_in "$@"
   end=$EPOCHREALTIME
   times >"$scratch/cpu.after"
-  result=$(awk -v start="$start" -v end="$end" '
-    function seconds(text, parts) { split(text, parts, "m"); sub("s", "", parts[2])
-                                    return parts[1] * 60 + parts[2] }
-    FNR == 2 { used = seconds($1) + seconds($2); if (NR == FNR) before = used; else after = used }
-    END { printf "%.6f %.6f\n", end - start, after - before }' \
-    "$scratch/cpu.before" "$scratch/cpu.after")
+  result="$(awk -v s="$start" -v e="$end" 'BEGIN { printf "%.6f", e - s }') $(awk \
+    -v a="$(children_cpu "$scratch/cpu.after")" -v b="$(children_cpu "$scratch/cpu.before")" \
+    'BEGIN { printf "%.6f", a - b }')"
   wall[$name]+=" ${result% *}"
   cpu[$name]+=" ${result#* }"
 }

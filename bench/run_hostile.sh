@@ -12,9 +12,9 @@
 # /tmp) and are removed at the end. Exits 0 when every check passes, 1 when
 # one fails, 2 on a usage or build error.
 set -euo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/../scripts/common.sh"
 export LC_ALL=C
-
-root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+root=$tintmark_root
 mib=64
 reps=3
 while (($#)); do
@@ -36,20 +36,9 @@ die() {
 }
 build=$root/build/native
 echo ">> building the native Release preset" >&2
-if ! log=$(cd "$root" && cmake --preset native 2>&1 &&
-  cmake --build --preset native --target tintmark tintmark_corpus tintmark_hostile 2>&1); then
-  echo "$log" >&2
-  die "build failed"
-fi
-scratch=$(mktemp -d "${TMPDIR:-/tmp}/tintmark-hostile.XXXXXX")
-trap 'rm -rf "$scratch"' EXIT
-
-# used FILE: children's user + system seconds from the output of `times`
-# (taken in this shell, not a subshell, so that it counts the runs).
-used() {
-  awk 'NR == 2 { split($1, u, "m"); split($2, s, "m"); sub("s", "", u[2]); sub("s", "", s[2])
-                 print u[1] * 60 + u[2] + s[1] * 60 + s[2] }' "$1"
-}
+quiet_build native tintmark tintmark_corpus tintmark_hostile >&2 || die "build failed"
+scratch_dir "${TMPDIR:-/tmp}/tintmark-hostile.XXXXXX" || die "no scratch directory"
+scratch=$work
 
 # cpu_seconds DIR: median CPU time (user + system) of the converter on
 # DIR/in.txt, from the shell's own `times` around each run.
@@ -60,8 +49,8 @@ cpu_seconds() {
     times >"$scratch/times.before"
     (cd "$dir" && "$build/tintmark" in.txt >/dev/null) || die "converter failed in $dir"
     times >"$scratch/times.after"
-    before=$(used "$scratch/times.before")
-    after=$(used "$scratch/times.after")
+    before=$(children_cpu "$scratch/times.before")
+    after=$(children_cpu "$scratch/times.after")
     runs+=("$(awk -v a="$after" -v b="$before" 'BEGIN { printf "%.4f", a - b }')")
   done
   printf '%s\n' "${runs[@]}" | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'

@@ -32,9 +32,9 @@ wine_stop() {
 # --- Scratch directories ----------------------------------------------------
 # scratch_dir [TEMPLATE]: makes a fresh directory (from mktemp's TEMPLATE if
 # given), puts its path in `work`, and removes it with everything in it, even
-# what a test made unreadable, when the script exits. A script that has more
-# to do at exit defines at_exit, which runs first. Fails when no directory
-# can be made.
+# what a test made unreadable, when the script exits (unless keep_scratch is
+# 1: then it says where it is). A script that has more to do at exit defines
+# at_exit, which runs first. Fails when no directory can be made.
 scratch_dir() {
   work=$(mktemp -d ${1:+"$1"}) || return 1
   trap leave_scratch EXIT
@@ -43,6 +43,10 @@ scratch_dir() {
 leave_scratch() {
   if declare -F at_exit >/dev/null; then
     at_exit
+  fi
+  if [ "${keep_scratch:-0}" = 1 ]; then
+    echo "scratch files kept in $work" >&2
+    return
   fi
   chmod -R u+rwx "$work" 2>/dev/null || true
   rm -rf "$work"
@@ -55,13 +59,15 @@ enter_scratch_dir() {
 }
 
 # --- Builds and ctest -------------------------------------------------------
-# quiet_build PRESET [TARGET]: configures and builds a preset (one target of
-# it if named) from the checkout; shows the log only when that fails.
+# quiet_build PRESET [TARGET...]: configures and builds a preset (the
+# targets named, or all) from the checkout; shows the log only when that
+# fails.
 quiet_build() {
-  local log
+  local log preset=$1
+  shift
   log=$(mktemp)
-  if (cd "$tintmark_root" && cmake --preset "$1" && cmake --build --preset "$1" ${2:+--target "$2"}) \
-    >"$log" 2>&1; then
+  if (cd "$tintmark_root" && cmake --preset "$preset" &&
+    cmake --build --preset "$preset" ${1:+--target "$@"}) >"$log" 2>&1; then
     rm -f "$log"
     return 0
   fi
@@ -74,6 +80,15 @@ quiet_build() {
 # failed out of T"); nothing when there is none.
 ctest_summary() {
   grep -E 'tests passed, [0-9]+ tests? failed out of [0-9]+' "$1" | tail -n 1
+}
+
+# --- Timings ----------------------------------------------------------------
+# children_cpu FILE: the user + system seconds of the shell's finished
+# children in FILE, the output of `times` (taken in the shell itself, not a
+# subshell, so that it counts the runs).
+children_cpu() {
+  LC_ALL=C awk 'NR == 2 { split($1, u, "m"); split($2, s, "m"); sub("s", "", u[2]); sub("s", "", s[2])
+                          printf "%.6f\n", u[1] * 60 + u[2] + s[1] * 60 + s[2] }' "$1"
 }
 
 # --- Counted checks of the end-to-end tests ---------------------------------
