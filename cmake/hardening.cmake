@@ -7,6 +7,9 @@ if(WIN32)
   # two builds of one commit are byte-identical.
   target_link_options(tintmark PRIVATE -Wl,--dynamicbase -Wl,--nxcompat
                       -Wl,--no-insert-timestamp)
+  # No symbol table or debug sections in the shipped program: the static
+  # runtime libraries bring theirs along.
+  target_link_options(tintmark PRIVATE -s)
   if(CMAKE_SIZEOF_VOID_P EQUAL 8)
     target_link_options(tintmark PRIVATE -Wl,--high-entropy-va)
   endif()

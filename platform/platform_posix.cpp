@@ -3,14 +3,9 @@
 
 #include <cerrno>
 #include <climits>
-#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <mutex>
-#include <system_error>
-#include <thread>
-
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -193,44 +188,4 @@ bool platformFileReadOnly(const char* path) {
 bool platformOrdinaryFileOrMissing(const char* path) {
     struct stat info;
     return stat(path, &info) != 0 || S_ISREG(info.st_mode);
-}
-
-// The second thread and the lock: the standard library's, over the
-// system's threads.
-static std::thread secondThread;
-static std::mutex turnLock;
-static std::condition_variable turnCondition;
-
-bool platformStartThread(void (*task)(void*), void* argument) {
-    try {
-        secondThread = std::thread(task, argument);
-    } catch (const std::system_error&) {
-        return false;
-    }
-    return true;
-}
-
-void platformJoinThread() {
-    if (secondThread.joinable()) {
-        secondThread.join();
-    }
-}
-
-void platformLock() {
-    turnLock.lock();
-}
-
-void platformUnlock() {
-    turnLock.unlock();
-}
-
-void platformWait() {
-    // The caller holds the lock, and holds it again when the wait ends.
-    std::unique_lock<std::mutex> held(turnLock, std::adopt_lock);
-    turnCondition.wait(held);
-    held.release();
-}
-
-void platformWakeAll() {
-    turnCondition.notify_all();
 }
