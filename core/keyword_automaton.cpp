@@ -108,25 +108,19 @@ KeywordAutomaton automata[TEXT_ENCODINGS] = {automatonOver(cp932States), automat
 
 // The build's scratch, for one build at a time: the keywords by their
 // reversals, each one's state at the depth being numbered, and for every
-// state its depth and a keyword whose reversal passes through it (its last
-// `depth` bytes are the state's string).
+// state the byte of its string just after its failure's string (a prefix
+// of it), which decides whether the failure's lone-lead keyword starts
+// where the state's string does.
 struct BuildScratch {
     int order[MAX_ENTRIES];
     uint32_t at[MAX_ENTRIES];
-    uint16_t depth[UTF8_STATES];
-    uint16_t keywordOf[UTF8_STATES];
+    unsigned char afterFailure[UTF8_STATES];
 };
 BuildScratch scratch;
 
 // The byte of keyword k at depth d of the reversed trie.
 unsigned char reversedByte(const KeywordAutomaton& a, int k, int d) {
     return a.keywords[k][a.lengths[k] - 1 - d];
-}
-
-// Byte j of a state's string, in the text's order.
-unsigned char stringByte(const KeywordAutomaton& a, uint32_t state, int j) {
-    const int k = scratch.keywordOf[state];
-    return a.keywords[k][a.lengths[k] - scratch.depth[state] + j];
 }
 
 uint32_t childOf(const KeywordAutomaton& a, uint32_t state, unsigned char c) {
@@ -180,7 +174,6 @@ void buildTrie(KeywordAutomaton& a) {
     a.children[0] = 0;
     a.lowest[0] = NO_ENTRY;
     a.loneEntry[0] = NO_ENTRY;
-    scratch.depth[0] = 0;
     const bool lone = a.anyLone;
     for (int d = 0; d < longest; ++d) {
         uint32_t parent = 0xFFFFFFFF;
@@ -198,8 +191,6 @@ void buildTrie(KeywordAutomaton& a) {
                 a.lowest[child] = NO_ENTRY;
                 if (lone) {
                     a.loneEntry[child] = NO_ENTRY;
-                    scratch.depth[child] = static_cast<uint16_t>(d + 1);
-                    scratch.keywordOf[child] = static_cast<uint16_t>(k);
                 }
                 if (at[k] == 0) {
                     a.rootChild[c] = child;
@@ -227,6 +218,13 @@ void buildTrie(KeywordAutomaton& a) {
 
 // Failure links and each state's lowest entry, in breadth-first order: a
 // state's failure is shallower, so it is done before the state itself.
+//
+// u, the child of v by byte c, has the string c followed by v's; its
+// failure f is the child by c of w, the first state on v's failure chain
+// that has one, so f's string is c followed by w's, and the byte of u's
+// string after f's is the byte of v's string after w's. With `before` the
+// state of the chain whose failure is w (v itself, or a shallower one,
+// whose string is a prefix of v's), that byte is afterFailure[before].
 void buildFailures(KeywordAutomaton& a) {
     a.fail[0] = 0;
     for (uint32_t v = 0; v < static_cast<uint32_t>(a.stateCount); ++v) {
@@ -234,22 +232,32 @@ void buildFailures(KeywordAutomaton& a) {
         const uint32_t end = first + (a.children[v] & CHILD_COUNT_MASK);
         for (uint32_t u = first; u < end; ++u) {
             uint32_t f = 0;
+            unsigned char after = a.label[u]; // a root child's string ends after one byte
             if (v != 0) {
-                f = a.fail[v];
-                uint32_t next = childOf(a, f, a.label[u]);
-                while (next == 0 && f != 0) {
-                    f = a.fail[f];
-                    next = childOf(a, f, a.label[u]);
+                uint32_t before = v;
+                uint32_t w = a.fail[v];
+                uint32_t next = childOf(a, w, a.label[u]);
+                while (next == 0 && w != 0) {
+                    before = w;
+                    w = a.fail[w];
+                    next = childOf(a, w, a.label[u]);
                 }
                 f = next;
+                // With no such child the failure is the root, whose string
+                // is empty: the byte after it is u's first.
+                if (f != 0) {
+                    after = scratch.afterFailure[before];
+                }
             }
             a.fail[u] = f;
             uint16_t lowest = std::min(a.lowest[u], a.lowest[f]);
-            // fail[u]'s own keyword is a prefix of u's string, and the byte
-            // after it there is the byte after it in the text.
-            if (a.anyLone && a.loneEntry[f] < lowest &&
-                !isCp932Trail(stringByte(a, u, scratch.depth[f]))) {
-                lowest = a.loneEntry[f];
+            if (a.anyLone) {
+                scratch.afterFailure[u] = after;
+                // f's own keyword is a prefix of u's string, and the byte
+                // after it there is the byte after it in the text.
+                if (a.loneEntry[f] < lowest && !isCp932Trail(after)) {
+                    lowest = a.loneEntry[f];
+                }
             }
             a.lowest[u] = lowest;
         }
@@ -344,6 +352,6 @@ int findAutomatonStarts(const KeywordAutomaton* automaton, const unsigned char* 
 
 size_t keywordAutomatonBytes(const KeywordAutomaton* automaton) {
     const size_t perState = sizeof(uint32_t) * 2 + sizeof(uint16_t) + 1 +
-                            (automaton->anyLone ? sizeof(uint16_t) * 3 : 0);
+                            (automaton->anyLone ? sizeof(uint16_t) + 1 : 0);
     return static_cast<size_t>(automaton->stateCount) * perState;
 }
