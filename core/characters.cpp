@@ -96,19 +96,6 @@ bool endsWithLoneLead(const unsigned char* keyword, int length) {
     return false;
 }
 
-bool beginsCp932Character(const unsigned char* text, size_t known, size_t at) {
-    // The bytes just before `at` that are lead bytes pair up from the first
-    // of them, which begins a character: the byte before it is not a lead
-    // byte and so ends one (or it is `known`). When they are odd in number
-    // the last one begins a character, which takes the byte at `at` only if
-    // that is a trail byte.
-    size_t from = at;
-    while (from > known && isCp932Lead(text[from - 1])) {
-        --from;
-    }
-    return ((at - from) & 1) == 0 || !isCp932Trail(text[at]);
-}
-
 size_t pieceLengthAtLimit(const unsigned char* text, size_t limit, size_t available,
                           TextEncoding encoding) {
     if (limit == 0) {

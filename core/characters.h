@@ -54,8 +54,18 @@ bool endsWithLoneLead(const unsigned char* keyword, int length);
 
 // Whether position `at` of a code page 932 text begins a character, given
 // that `known` (at most `at`) does. Reads bytes known .. at only: back from
-// `at` over lead bytes until one that is not, or `known`.
-bool beginsCp932Character(const unsigned char* text, size_t known, size_t at);
+// `at` over lead bytes until one that is not, or `known`. The lead bytes just
+// before `at` pair up from the first of them, which begins a character: the
+// byte before it is not a lead byte and so ends one (or it is `known`).
+// When they are odd in number the last one begins a character, which takes
+// the byte at `at` only if that is a trail byte.
+inline bool beginsCp932Character(const unsigned char* text, size_t known, size_t at) {
+    size_t from = at;
+    while (from > known && isCp932Lead(text[from - 1])) {
+        --from;
+    }
+    return ((at - from) & 1) == 0 || !isCp932Trail(text[at]);
+}
 
 // A piece of `limit` bytes or more that holds no LF ends after `limit` bytes,
 // or sooner when that would cut a character: the length it takes. `text`

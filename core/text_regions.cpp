@@ -123,6 +123,18 @@ void decideEncoding(TextRegionReader* reader, const unsigned char* region, size_
     reader->decided = true;
 }
 
+// A piece with no line end within reach: the first `limit` bytes (in which
+// every CR is a lone one and stays), or fewer so as not to cut a character.
+// What is left of a region is a whole piece. Out of cutPiece's way, whose
+// common case, a line, needs none of this.
+#if defined(__GNUC__)
+__attribute__((noinline))
+#endif
+size_t
+cutLongPiece(const unsigned char* from, size_t available, size_t limit, TextEncoding encoding) {
+    return available <= limit ? available : pieceLengthAtLimit(from, limit, available, encoding);
+}
+
 // Where the piece at `from` ends, of at most `limit` bytes once CR LF is
 // made LF: `available` bytes are there, enough to decide (limit +
 // PIECE_DECISION_BYTES of them, or all that is left). Turns the CR of a
@@ -143,11 +155,7 @@ size_t cutPiece(unsigned char* from, size_t available, size_t limit, TextEncodin
         }
         return newline + 1;
     }
-    // No line end within reach: the piece is the first `limit` bytes (in
-    // which every CR is a lone one and stays), or fewer so as not to cut a
-    // character. What is left of a region is a whole piece.
-    *rawLength =
-        available <= limit ? available : pieceLengthAtLimit(from, limit, available, encoding);
+    *rawLength = cutLongPiece(from, available, limit, encoding);
     return *rawLength;
 }
 
