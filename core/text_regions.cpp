@@ -55,21 +55,27 @@ struct WindowFill {
 };
 
 // Adds raw bytes to the window until it holds one byte past its end;
-// returns true once it does.
+// returns true once it does. Copies the runs between CRs whole.
 bool fillWindow(TextRegionReader* reader, WindowFill* fill, const unsigned char* raw,
                 size_t length) {
     unsigned char* const window = reader->window;
-    for (size_t i = 0; i < length; ++i) {
-        if (fill->length == ENCODING_WINDOW + 1) {
-            return true;
-        }
+    size_t i = 0;
+    while (i < length && fill->length < ENCODING_WINDOW + 1) {
         if (fill->afterCr && raw[i] == '\n') {
             window[fill->length - 1] = '\n'; // CR LF is one byte of text
             fill->afterCr = false;
+            ++i;
             continue;
         }
-        window[fill->length++] = raw[i];
-        fill->afterCr = raw[i] == '\r';
+        const size_t room = ENCODING_WINDOW + 1 - fill->length;
+        const size_t most = length - i < room ? length - i : room;
+        const void* cr = std::memchr(raw + i, '\r', most);
+        const size_t run =
+            cr ? static_cast<size_t>(static_cast<const unsigned char*>(cr) - (raw + i)) + 1 : most;
+        std::memcpy(window + fill->length, raw + i, run);
+        fill->length += run;
+        fill->afterCr = cr != nullptr;
+        i += run;
     }
     return fill->length == ENCODING_WINDOW + 1;
 }
@@ -121,42 +127,6 @@ void decideEncoding(TextRegionReader* reader, const unsigned char* region, size_
     const bool goesOn = fill.length > ENCODING_WINDOW;
     reader->encoding = isWellFormedUtf8(reader->window, inWindow, goesOn) ? TEXT_UTF8 : TEXT_CP932;
     reader->decided = true;
-}
-
-// A piece with no line end within reach: the first `limit` bytes (in which
-// every CR is a lone one and stays), or fewer so as not to cut a character.
-// What is left of a region is a whole piece. Out of cutPiece's way, whose
-// common case, a line, needs none of this.
-#if defined(__GNUC__)
-__attribute__((noinline))
-#endif
-size_t
-cutLongPiece(const unsigned char* from, size_t available, size_t limit, TextEncoding encoding) {
-    return available <= limit ? available : pieceLengthAtLimit(from, limit, available, encoding);
-}
-
-// Where the piece at `from` ends, of at most `limit` bytes once CR LF is
-// made LF: `available` bytes are there, enough to decide (limit +
-// PIECE_DECISION_BYTES of them, or all that is left). Turns the CR of a
-// closing CR LF into the LF. Returns the piece's length; *rawLength gets the
-// bytes it takes from the file.
-size_t cutPiece(unsigned char* from, size_t available, size_t limit, TextEncoding encoding,
-                size_t* rawLength) {
-    const size_t searched = available < limit + 1 ? available : limit + 1;
-    const void* found = std::memchr(from, '\n', searched);
-    const size_t newline =
-        found ? static_cast<size_t>(static_cast<const unsigned char*>(found) - from) : searched;
-    const bool crlf = found != nullptr && newline > 0 && from[newline - 1] == '\r';
-    if (found != nullptr && newline + 1 - (crlf ? 1 : 0) <= limit) {
-        *rawLength = newline + 1;
-        if (crlf) {
-            from[newline - 1] = '\n';
-            return newline;
-        }
-        return newline + 1;
-    }
-    *rawLength = cutLongPiece(from, available, limit, encoding);
-    return *rawLength;
 }
 
 // The last LF among `length` bytes, or nullptr. Backwards a block at a
@@ -235,24 +205,7 @@ size_t readTextRegion(TextRegionReader* reader, unsigned char* region, size_t ca
     return end;
 }
 
-int nextRegionPiece(TextRegion* region, char** piece, int maxLength) {
-    if (region->heldAt != nullptr) {
-        *region->heldAt = region->heldByte;
-        region->heldAt = nullptr;
-    }
-    unsigned char* from = region->bytes + region->start;
-    const size_t available = region->length - region->start;
-    if (available == 0 || maxLength < 1) {
-        *piece = reinterpret_cast<char*>(from);
-        return 0;
-    }
-    size_t rawLength;
-    const size_t textLength =
-        cutPiece(from, available, static_cast<size_t>(maxLength), region->encoding, &rawLength);
-    region->heldAt = from + textLength;
-    region->heldByte = from[textLength];
-    from[textLength] = 0;
-    region->start += rawLength;
-    *piece = reinterpret_cast<char*>(from);
-    return static_cast<int>(textLength);
+size_t cutLongPiece(const unsigned char* from, size_t available, size_t limit,
+                    TextEncoding encoding) {
+    return available <= limit ? available : pieceLengthAtLimit(from, limit, available, encoding);
 }

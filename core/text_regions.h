@@ -24,6 +24,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 #include "core/characters.h"
 
@@ -80,7 +81,58 @@ struct TextRegion {
     TextEncoding encoding;
 };
 
+// A piece with no line end within reach of `limit`: the first `limit`
+// bytes (in which every CR is a lone one and stays), or fewer so as not to
+// cut a character; what is left of a region, when no more than that, is a
+// whole piece. Out of line: a line, the common case, needs none of it.
+size_t cutLongPiece(const unsigned char* from, size_t available, size_t limit,
+                    TextEncoding encoding);
+
+// Where the piece at `from` ends, of at most `limit` bytes once CR LF is
+// made LF: `available` bytes are there, enough to decide (limit +
+// PIECE_DECISION_BYTES of them, or all that is left). Turns the CR of a
+// closing CR LF into the LF. Returns the piece's length; *rawLength gets the
+// bytes it takes from the file.
+inline size_t cutPiece(unsigned char* from, size_t available, size_t limit, TextEncoding encoding,
+                       size_t* rawLength) {
+    const size_t searched = available < limit + 1 ? available : limit + 1;
+    const void* found = std::memchr(from, '\n', searched);
+    const size_t newline =
+        found ? static_cast<size_t>(static_cast<const unsigned char*>(found) - from) : searched;
+    const bool crlf = found != nullptr && newline > 0 && from[newline - 1] == '\r';
+    if (found != nullptr && newline + 1 - (crlf ? 1 : 0) <= limit) {
+        *rawLength = newline + 1;
+        if (crlf) {
+            from[newline - 1] = '\n';
+            return newline;
+        }
+        return newline + 1;
+    }
+    *rawLength = cutLongPiece(from, available, limit, encoding);
+    return *rawLength;
+}
+
 // The region's next piece (at most maxLength bytes, CR LF made LF), in place
 // and zero-terminated; valid, and free to change, until the next call.
-// Returns 0 at its end.
-int nextRegionPiece(TextRegion* region, char** piece, int maxLength);
+// Returns 0 at its end. Inline, as it is called for every line.
+inline int nextRegionPiece(TextRegion* region, char** piece, int maxLength) {
+    if (region->heldAt != nullptr) {
+        *region->heldAt = region->heldByte;
+        region->heldAt = nullptr;
+    }
+    unsigned char* from = region->bytes + region->start;
+    const size_t available = region->length - region->start;
+    if (available == 0 || maxLength < 1) {
+        *piece = reinterpret_cast<char*>(from);
+        return 0;
+    }
+    size_t rawLength;
+    const size_t textLength =
+        cutPiece(from, available, static_cast<size_t>(maxLength), region->encoding, &rawLength);
+    region->heldAt = from + textLength;
+    region->heldByte = from[textLength];
+    from[textLength] = 0;
+    region->start += rawLength;
+    *piece = reinterpret_cast<char*>(from);
+    return static_cast<int>(textLength);
+}
