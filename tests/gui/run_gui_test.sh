@@ -48,4 +48,9 @@ if [ "$group" = drop ]; then
   inner="'$python' '$here/xdnd_drop.py' '$work/drop' & source=\$!; $inner; status=\$?;
          kill \$source 2>/dev/null; wait \$source 2>/dev/null; exit \$status"
 fi
-xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" bash -c "$inner"
+status=0
+xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" bash -c "$inner" || status=$?
+if [ "$status" -ne 0 ]; then
+  echo "FAIL: the driver of the $group group ended with exit status $status"
+fi
+exit "$status"
