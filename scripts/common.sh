@@ -100,6 +100,28 @@ check() { # description, then a command that must succeed
   if "$@"; then echo "ok: $what"; else echo "FAIL: $what"; failures=$((failures + 1)); fi
 }
 
+# check_ran DESCRIPTION STATUS OUTPUT COMMAND...: check, for a check about
+# one run of a program, whose exit status is STATUS and whose output is in the
+# file OUTPUT. A failure shows both under its FAIL line, so that the log says
+# what the program did.
+check_ran() {
+  local what=$1 status=$2 output=$3
+  shift 3
+  if "$@"; then
+    echo "ok: $what"
+    return
+  fi
+  echo "FAIL: $what"
+  failures=$((failures + 1))
+  echo "  the run ended with exit status $status and printed $(wc -c <"$output") bytes:"
+  head -c 4000 "$output" | awk '{ print "  | " $0 }'
+}
+
+# check_quiet DESCRIPTION STATUS OUTPUT: the run exited 0 and printed nothing.
+check_quiet() {
+  check_ran "$1" "$2" "$3" test "$2" -eq 0 -a ! -s "$3"
+}
+
 # same_bytes EXPECTED FILE: EXPECTED is printf %b text (\r, \n, \xHH).
 same_bytes() { cmp -s <(printf '%b' "$1") "$2"; }
 

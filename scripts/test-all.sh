@@ -51,7 +51,8 @@ for preset in native mingw-x64; do
   passed=$((passed + t - f))
   failed=$((failed + f))
 done
-# End the unit tests' Wine session (the window tests end their own).
+# The test wine.server.stop ends the unit tests' wineserver (the window tests
+# end their own); this ends it too where ctest was cut short.
 wine_stop
 
 # The release artefacts (two Windows zips and the Debian package), built twice

@@ -142,12 +142,17 @@ TEST_F(SettingsFileSaveTest, LinksAreFollowed) {
     if (const char* linked = std::getenv("TINTMARK_LINKED_FOLDER")) {
         std::filesystem::current_path(toPath(linked));
     } else {
+#ifdef _WIN32
+        // A Windows program cannot make the link Wine would show it.
+        GTEST_SKIP() << "the link is made by windows_link_test.sh";
+#else
         std::filesystem::create_directory("real");
         std::filesystem::create_symlink(toPath("real/target.dat"), toPath(SETTINGS_FILE_NAME),
                                         error);
+#endif
     }
     if (error) {
-        GTEST_SKIP() << "no symbolic links here: " << error.message();
+        GTEST_SKIP() << "no symbolic links here (error " << error.value() << ")";
     }
     writeFile("real/target.dat", OLD);
     addEntry("new", "", 0, 0);

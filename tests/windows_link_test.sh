@@ -12,9 +12,15 @@ mkdir "$work/real"
 ln -s real/target.dat "$work/TintMark.dat"
 output=$(TINTMARK_LINKED_FOLDER="Z:$work" $emulator "$tests" \
   --gtest_filter=SettingsFileSaveTest.LinksAreFollowed 2>&1)
+status=$?
 echo "$output"
+echo "(the unit test program ended with exit status $status)"
 # Run, not skipped, and passed.
-grep -q '^\[       OK \] SettingsFileSaveTest.LinksAreFollowed' <<<"$output" || exit 1
+if [ "$status" -ne 0 ] ||
+  ! grep -q '^\[       OK \] SettingsFileSaveTest.LinksAreFollowed' <<<"$output"; then
+  echo "FAIL: SettingsFileSaveTest.LinksAreFollowed did not run and pass"
+  exit 1
+fi
 # The test's own checks ran on the Windows side; these see the link itself.
 status=0
 [ -L "$work/TintMark.dat" ] || { echo "FAIL: TintMark.dat is no longer a link"; status=1; }

@@ -19,12 +19,16 @@ emulator=$3
 if [ "$group" = prefix ]; then
   if [ ! -f "$WINEPREFIX/.tintmark-gui-ready" ]; then
     rm -rf "$WINEPREFIX"
+    # One server for both changes: a second program started just as the
+    # first one's server closes would be cut off.
+    $emulator --start-server
     DISPLAY= $emulator reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null
     # The templates' font is not on the machine; its proportional IPA
     # counterpart keeps the texts inside their controls as drawn.
     DISPLAY= $emulator reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes' \
       /v 'ＭＳ Ｐゴシック' /d IPAPGothic /f >/dev/null
-    "$tintmark_wineserver" -w
+    # Ending the server writes the registry out.
+    $emulator --stop-server
     touch "$WINEPREFIX/.tintmark-gui-ready"
   fi
   exit 0
@@ -44,4 +48,9 @@ if [ "$group" = drop ]; then
   inner="'$python' '$here/xdnd_drop.py' '$work/drop' & source=\$!; $inner; status=\$?;
          kill \$source 2>/dev/null; wait \$source 2>/dev/null; exit \$status"
 fi
-xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" bash -c "$inner"
+status=0
+xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" bash -c "$inner" || status=$?
+if [ "$status" -ne 0 ]; then
+  echo "FAIL: the driver of the $group group ended with exit status $status"
+fi
+exit "$status"

@@ -82,8 +82,11 @@ check "deb: manual page renders" \
 
 # --- The x86_64 program from its unpacked folder: the folder is the current
 # one, so its TintMark.dat is the one read.
-(cd "$work/win64" && timeout 120 "$root/scripts/wine-run.sh" tintmark.exe sample.txt >/dev/null 2>&1)
-check "win64: converts the sample under Wine" test $? -eq 0 -a -s "$work/win64/sample.html"
+(cd "$work/win64" && timeout 120 "$root/scripts/wine-run.sh" tintmark.exe sample.txt \
+  >"$work/win64-run.txt" 2>&1)
+status=$?
+check_ran "win64: converts the sample under Wine" "$status" "$work/win64-run.txt" \
+  test "$status" -eq 0 -a -s "$work/win64/sample.html"
 check "win64: same bytes as the native converter" \
   cmp "$work/win64/sample.html" "$work/native/sample.html"
 
