@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets (preset "fuzz") and runs each for SECONDS
 # (default 60) on a scratch copy of its seed corpus in fuzz/corpus/, which is
-# never grown. Prints one line per target and exits with the number of
-# targets that failed: a crash, a sanitizer report (leaks included), a broken
-# check, a timeout or running out of memory. Reproducers and logs are kept in
-# build/fuzz/runs/.
+# never grown. Prints one "ok:"/"FAIL:" line per target, then the number that
+# failed (a crash, a sanitizer report, leaks included, a broken check, a
+# timeout or running out of memory), and exits 1 when any did. Reproducers
+# and logs are kept in build/fuzz/runs/.
 #
 #   scripts/run-fuzz.sh [SECONDS [TARGET...]]
 #
@@ -33,14 +33,17 @@ out=$PWD/build/fuzz/runs
 mkdir -p "$out"
 if ! { cmake --preset fuzz && nice cmake --build --preset fuzz; } >"$out/build.log" 2>&1; then
   cat "$out/build.log"
-  echo "build of the fuzz targets failed"
-  exit ${#targets[@]}
+  check "build of the fuzz targets" false
+  finish
 fi
 
 # Corpus copies and the targets' own scratch files, in memory where possible.
 base=/dev/shm
 [ -d "$base" ] && [ -w "$base" ] || base=${TMPDIR:-/tmp}
-scratch_dir "$base/tintmark-fuzz-run.XXXXXX" || exit ${#targets[@]}
+scratch_dir "$base/tintmark-fuzz-run.XXXXXX" || {
+  check "a scratch directory for the fuzz runs" false
+  finish
+}
 
 # What ended a run, from its log.
 failure_of() {
@@ -58,7 +61,6 @@ failure_of() {
   echo "ended without a report"
 }
 
-failed=0
 for target in "${targets[@]}"; do
   log=$out/$target.log
   corpus=$work/corpus-$target
@@ -76,11 +78,11 @@ for target in "${targets[@]}"; do
   runs=$(grep -m 1 'stat::number_of_executed_units:' "$log" | awk '{print $2}')
   speed=$(grep -m 1 'stat::average_exec_per_sec:' "$log" | awk '{print $2}')
   reproducer=$(ls -d "$out/$target"-{crash,leak,timeout,oom,slow-unit}-* 2>/dev/null | head -n 1)
+  ran=$(printf '%s: %s runs in %ss (%s/s)' "$target" "${runs:-?}" "$elapsed" "${speed:-?}")
   if [ "$status" -eq 0 ] && [ -z "$reproducer" ]; then
-    result="ok"
+    check "$ran" true
   else
-    failed=$((failed + 1))
-    result="FAILED: $(failure_of "$log")"
+    result="$(failure_of "$log")"
     [ -n "$reproducer" ] && result="$result; reproducer $reproducer"
     result="$result; log $log"
     # Keep what the failing process wrote (the decorator's two outputs).
@@ -88,8 +90,7 @@ for target in "${targets[@]}"; do
       rm -rf "$out/$target-scratch"
       cp -R "$scratch" "$out/$target-scratch"
     fi
+    check "$ran: $result" false
   fi
-  printf '%-18s %10s runs in %ss (%s/s): %s\n' "$target" "${runs:-?}" "$elapsed" \
-    "${speed:-?}" "$result"
 done
-exit $failed
+finish

@@ -4,7 +4,8 @@
 #    AddressSanitizer and UndefinedBehaviorSanitizer (preset native-asan);
 #  - memcheck: the release command-line program under valgrind's memcheck,
 #    on the bundled sample and on a batch of awkward inputs.
-# Prints one "PASS"/"FAIL" line per check and exits 1 when any check failed.
+# Prints one "ok:"/"FAIL:" line per check, then the number that failed, and
+# exits 1 when any check failed.
 set -uo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 root=$tintmark_root
@@ -13,12 +14,8 @@ cd "$root" || exit 1
 # Any report ends the process with an error; leaks count.
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:disable_coredump=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-status=0
-pass() { echo "PASS: $1"; }
-fail() {
-  echo "FAIL: $1"
-  status=1
-}
+pass() { check "$1" true; }
+fail() { check "$1" false; }
 
 # The unit and command-line tests, built with the sanitizers.
 sanitized() {
@@ -36,7 +33,8 @@ sanitized() {
   fi
   local log
   log=$(mktemp)
-  ctest --preset native-asan 2>&1 | tee "$log"
+  # Set off, so that the shell tests' own check lines are not counted twice.
+  ctest --preset native-asan 2>&1 | tee "$log" | sed 's/^/  | /'
   local summary
   summary=$(ctest_summary "$log")
   rm -f "$log"
@@ -97,4 +95,4 @@ memcheck() {
 
 sanitized
 memcheck
-exit "$status"
+finish

@@ -18,65 +18,67 @@ for preset in native mingw-x64 mingw-i686; do
 done
 echo "built: build/native/tintmark build/mingw-x64/tintmark.exe build/mingw-i686/tintmark.exe"
 
-# count_checks SCRIPT WORD: runs scripts/SCRIPT and adds its "WORD: ..." and
-# "FAIL: ..." lines to the counts; a script that fails with no FAIL line
+# Every script below reports each check as a line "ok: ..." or "FAIL: ...";
+# ctest reports its summary. counted COMMAND... runs a command, shows its
+# output, and adds its checks to the counts; one that fails with no FAIL line
 # counts as one failure.
-count_checks() {
+passed=0
+failed=0
+counted() {
   local log rc p f
   log=$(mktemp)
-  bash "scripts/$1" 2>&1 | tee "$log"
+  "$@" 2>&1 | tee "$log"
   rc=${PIPESTATUS[0]}
-  p=$(grep -c "^$2: " "$log")
+  p=$(grep -c '^ok: ' "$log")
   f=$(grep -c '^FAIL: ' "$log")
   rm -f "$log"
-  if [ "$rc" -ne 0 ] && [ "$f" -eq 0 ]; then f=1; fi
+  if [ "$rc" -ne 0 ] && [ "$f" -eq 0 ]; then
+    echo "FAIL: $* ended with status $rc"
+    f=1
+  fi
   passed=$((passed + p))
   failed=$((failed + f))
 }
 
-passed=0
-failed=0
-for preset in native mingw-x64; do
+# ctest_counted PRESET: the preset's tests, counted from ctest's summary.
+ctest_counted() {
+  local log summary f t
   log=$(mktemp)
-  ctest --preset "$preset" 2>&1 | tee "$log"
+  ctest --preset "$1" 2>&1 | tee "$log"
   summary=$(ctest_summary "$log")
   rm -f "$log"
   if [ -z "$summary" ]; then
-    echo "ctest $preset printed no summary"
+    echo "ctest $1 printed no summary"
     failed=$((failed + 1))
-    continue
+    return
   fi
   f=$(sed -E 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\1/' <<<"$summary")
   t=$(sed -E 's/.* failed out of ([0-9]+).*/\1/' <<<"$summary")
   passed=$((passed + t - f))
   failed=$((failed + f))
-done
+}
+
+ctest_counted native
+ctest_counted mingw-x64
 # The test wine.server.stop ends the unit tests' wineserver (the window tests
 # end their own); this ends it too where ctest was cut short.
 wine_stop
 
 # The release artefacts (two Windows zips and the Debian package), built twice
-# in separate folders and checked; each check counts once.
-count_checks release-check.sh ok
+# in separate folders and checked.
+counted bash scripts/release-check.sh
 
 # The shipped i686 program under Wine's 32-bit loader: its suites where the
 # machine executes 32-bit code, a sample conversion under qemu-i386 where
-# not. Counts as one.
-if bash scripts/test-i686.sh; then
-  passed=$((passed + 1))
-else
-  failed=$((failed + 1))
-fi
+# not.
+counted bash scripts/test-i686.sh
 
 # The sanitizer build of the native tests, and the release program under
-# memcheck; each of the two counts once in the summary.
-count_checks run-sanitizers.sh PASS
+# memcheck.
+counted bash scripts/run-sanitizers.sh
 
-# Each fuzz target for a bounded time; the status is the number that failed.
-bash scripts/run-fuzz.sh 60
-f=$?
-passed=$((passed + 3 - f))
-failed=$((failed + f))
+# Each fuzz target for a bounded time.
+counted bash scripts/run-fuzz.sh 60
 
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]
