@@ -195,9 +195,10 @@ void findKeywordHits(TextEncoding encoding, const char* text, int length, Keywor
         found->hits[count].entry = static_cast<uint16_t>(entry);
         ++count;
     };
-    found->textLength = encoding == TEXT_CP932
-                            ? searchKeywords<cp932Matcher>(text, length, found->starts, onHit)
-                            : searchKeywords<utf8Matcher>(text, length, found->starts, onHit);
+    found->textLength =
+        encoding == TEXT_CP932
+            ? searchKeywords<cp932Matcher, TEXT_CP932>(text, length, found->starts, onHit)
+            : searchKeywords<utf8Matcher, TEXT_UTF8>(text, length, found->starts, onHit);
     found->count = count;
 }
 

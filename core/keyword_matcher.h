@@ -272,12 +272,12 @@ SCAN_STEP bool charBeginsAt(const unsigned char* bytes, int* known, int at) {
 // begins a character, readable MATCHER_READ_PAST bytes past its terminator;
 // `starts` is scratch of PIECE_LENGTH hits, one for each thread
 // searching. Returns where the text ends (its first zero byte). Safe on two
-// threads at once. M is cp932Matcher, whose hits must begin a code page 932
-// character, or utf8Matcher.
-template <const KeywordMatcher& M, typename OnHit>
+// threads at once. M is the matcher of ENCODING: cp932Matcher, whose hits
+// must begin a code page 932 character, or utf8Matcher.
+template <const KeywordMatcher& M, TextEncoding ENCODING, typename OnHit>
 SCAN_STEP int searchKeywords(const char* text, int length, KeywordHit* starts, OnHit onHit) {
     const KeywordMatcher& m = M;
-    constexpr bool CP932 = &M == &cp932Matcher;
+    constexpr bool CP932 = ENCODING == TEXT_CP932;
     const unsigned char* const bytes = reinterpret_cast<const unsigned char*>(text);
     // The automaton's starts by falling position, the next at `next`.
     int next = -1;

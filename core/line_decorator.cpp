@@ -85,10 +85,10 @@ inline void writeLineEnd(TextWriter* out, const char* piece, int start, int end)
                    newline ? LINE_END : LINE_END + 2, tail);
 }
 
-// Decorates one piece with the matcher M and the prepared entries of its
-// encoding: the text between keywords as it is, each keyword as its entry's
+// Decorates one piece read in ENCODING, with its matcher M and prepared
+// entries: the text between keywords as it is, each keyword as its entry's
 // decorated text.
-template <const KeywordMatcher& M>
+template <const KeywordMatcher& M, TextEncoding ENCODING>
 void decorateIn(TextWriter* out, const char* piece, int pieceLength, int lane,
                 const PreparedEntry* forms) {
     const bool debugging = decorator.debugging;
@@ -98,8 +98,8 @@ void decorateIn(TextWriter* out, const char* piece, int pieceLength, int lane,
     }
     int runStart = 0;
     bool matched = false;
-    const int lineLength =
-        searchKeywords<M>(piece, pieceLength, decorator.starts[lane], [&](int at, unsigned entry) {
+    const int lineLength = searchKeywords<M, ENCODING>(
+        piece, pieceLength, decorator.starts[lane], [&](int at, unsigned entry) {
             const PreparedEntry& prepared = forms[entry];
             if (debugging) {
                 const DecorationEntry& table = decorationTable.entries[entry];
@@ -134,9 +134,11 @@ void decorateIn(TextWriter* out, const char* piece, int pieceLength, int lane,
 void decoratePiece(TextWriter* out, const char* piece, int pieceLength, int lane,
                    TextEncoding encoding) {
     if (encoding == TEXT_CP932) {
-        decorateIn<cp932Matcher>(out, piece, pieceLength, lane, entryTags[TEXT_CP932].entries);
+        decorateIn<cp932Matcher, TEXT_CP932>(out, piece, pieceLength, lane,
+                                             entryTags[TEXT_CP932].entries);
     } else {
-        decorateIn<utf8Matcher>(out, piece, pieceLength, lane, entryTags[TEXT_UTF8].entries);
+        decorateIn<utf8Matcher, TEXT_UTF8>(out, piece, pieceLength, lane,
+                                           entryTags[TEXT_UTF8].entries);
     }
 }
 
