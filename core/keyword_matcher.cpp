@@ -161,7 +161,6 @@ void addKeyword(const unsigned char* keyword, int length, uint16_t entry, bool l
 void buildKeywordMatcher(TextEncoding encoding, const PreparedEntry* entries, int count) {
     KeywordMatcher& m = keywordMatcherFor(encoding);
     building = &m;
-    m.entries = entries;
     m.automaton = keywordAutomata[encoding];
     for (int i = 0; i < m.usedListCount; ++i) {
         m.longLists[m.usedLists[i]] = 0;
@@ -177,6 +176,7 @@ void buildKeywordMatcher(TextEncoding encoding, const PreparedEntry* entries, in
     clearKeywordAutomaton(m.automaton);
     for (int i = 0; i < count; ++i) {
         const PreparedEntry& entry = entries[i];
+        m.advance[i] = static_cast<uint16_t>(entry.keywordLength);
         if (entry.usable) {
             addKeyword(reinterpret_cast<const unsigned char*>(entry.keyword), entry.keywordLength,
                        static_cast<uint16_t>(i), entry.loneLead);

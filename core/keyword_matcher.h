@@ -36,7 +36,8 @@
 //   match runs past the terminator, and the zero byte is itself a stop: the
 //   scan needs no other bound.
 // - Reads run at most MATCHER_READ_PAST bytes past the terminator: a stop
-//   test loads four bytes, a list test sixteen.
+//   test loads four bytes, a list test sixteen; and one byte before the
+//   text, whatever its value, for the character test of a hit at its start.
 // - The stop tables never report a false negative: every position where a
 //   keyword starts is a stop. A stop with no match costs a wasted look only.
 // - At one position the lowest entry wins, whatever the keywords' lengths,
@@ -110,7 +111,10 @@ struct KeywordMatcher {
     bool emptyKeyword;             // occurs in every line, matches nowhere
     bool automatonUsed;            // some keyword went to the automaton
     KeywordAutomaton* automaton;   // this encoding's
-    const PreparedEntry* entries;  // built from; their keywords' lengths
+    // By entry: how far the search moves past its keyword. Read at every
+    // hit, on the path to the next stop, so a small table of its own rather
+    // than the prepared entries it is built from.
+    uint16_t advance[MAX_ENTRIES];
 
     LongKeyword longKeywords[MAX_ENTRIES];
     int longKeywordCount;
@@ -226,7 +230,9 @@ template <const KeywordMatcher& M> SCAN_STEP unsigned entryAt(const unsigned cha
     const KeywordMatcher& m = M;
     const uint32_t bytes = fourBytesAt(at);
     const unsigned pair = bytes & 0xFFFF;
-    unsigned best = m.shortStops[pair] ? m.pairEntry[pair] : NO_ENTRY;
+    // NO_ENTRY wherever no keyword of one or two bytes begins: read without
+    // asking the stop table first, a branch that would go either way.
+    unsigned best = m.pairEntry[pair];
     if (!m.longStops[hashOfFour(bytes)]) {
         return best;
     }
@@ -253,12 +259,14 @@ template <const KeywordMatcher& M> SCAN_STEP unsigned entryAt(const unsigned cha
 
 // Whether a code page 932 character begins at `at`, given that one begins
 // at *known (at most `at`). A byte that is not a lead byte ends a character,
-// so most positions are decided by the byte before them; otherwise the lead
-// bytes before `at` pair up from the first of them (see
-// beginsCp932Character), and *known moves up to `at`, or to the character
-// just before it, so that no later look walks back over them again.
+// so most positions are decided by the byte before them (at the text's
+// start, the byte before it, which may be anything: the walk below stops at
+// *known); otherwise the lead bytes before `at` pair up from the first of
+// them (see beginsCp932Character), and *known moves up to `at`, or to the
+// character just before it, so that no later look walks back over them
+// again.
 SCAN_STEP bool charBeginsAt(const unsigned char* bytes, int* known, int at) {
-    if (at <= *known || !isCp932Lead(bytes[at - 1])) {
+    if (!isCp932Lead(bytes[at - 1])) {
         return true;
     }
     const bool begins =
@@ -269,7 +277,8 @@ SCAN_STEP bool charBeginsAt(const unsigned char* bytes, int* known, int at) {
 
 // Calls onHit(at, entry) for each hit in `text`, zero-terminated, whose
 // first `length` bytes are the piece (length at most PIECE_LENGTH), which
-// begins a character, readable MATCHER_READ_PAST bytes past its terminator;
+// begins a character, readable MATCHER_READ_PAST bytes past its terminator
+// and one byte before its start;
 // `starts` is scratch of PIECE_LENGTH hits, one for each thread
 // searching. Returns where the text ends (its first zero byte). Safe on two
 // threads at once. M is the matcher of ENCODING: cp932Matcher, whose hits
@@ -306,7 +315,7 @@ SCAN_STEP int searchKeywords(const char* text, int length, KeywordHit* starts, O
             continue;
         }
         onHit(q, entry);
-        q += m.entries[entry].keywordLength;
+        q += m.advance[entry];
         known = q;
     }
 }

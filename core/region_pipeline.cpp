@@ -28,7 +28,9 @@ struct Lane {
     // It has the turn to write to the output file: every region before its
     // own is out, and no other lane writes until its region is done.
     bool holdsTurn;
-    unsigned char raw[REGION_CAPACITY + SHORT_COPY_LIMIT + 8];
+    // The region from raw[1]: the byte before it, which the matcher reads at
+    // a hit at a piece's start, stays zero.
+    unsigned char raw[1 + REGION_CAPACITY + SHORT_COPY_LIMIT + 8];
 };
 
 struct OutputSlot {
@@ -102,7 +104,7 @@ bool writeInTurn(void* context, const char* bytes, size_t length) {
 }
 
 void decorateRegion(Lane* lane, TextWriter* out, size_t length) {
-    TextRegion region = {lane->raw, length, 0, nullptr, 0, lane->encoding};
+    TextRegion region = {lane->raw + 1, length, 0, nullptr, 0, lane->encoding};
     char* piece = nullptr;
     char* last = nullptr;
     int lastLength = 0;
@@ -142,7 +144,7 @@ void runLane(void* context) {
 
         bool last = false;
         const size_t length =
-            readTextRegion(p.regions, lane->raw, regionLength(), PIECE_LENGTH, &last);
+            readTextRegion(p.regions, lane->raw + 1, regionLength(), PIECE_LENGTH, &last);
         // Still this lane's turn to read: the other lane cannot be readying
         // an encoding, only decorating pieces of one already ready.
         lane->encoding = p.regions->encoding;
