@@ -14,7 +14,7 @@ KeywordMatcher* building;
 
 // The build's scratch for grouping the lists, for one build at a time.
 struct ListScratch {
-    LongKeyword sorted[MAX_ENTRIES];
+    LongKeyword sorted[LONG_KEYWORD_ROOM];
     uint16_t listOf[MAX_ENTRIES];
     uint16_t sizes[1 << LIST_HASH_BITS];  // keywords in each list, 0 between builds
     uint16_t filled[1 << LIST_HASH_BITS]; // of them placed so far
@@ -55,18 +55,36 @@ void markShortStopsAfter(unsigned char first) {
     }
 }
 
+// A keyword of at most a head's width: its head and mask word by word.
 void addLongKeyword(const unsigned char* keyword, int length, uint16_t entry) {
     LongKeyword& added = building->longKeywords[building->longKeywordCount++];
-    unsigned char head[HEAD_LENGTH] = {};
-    unsigned char mask[HEAD_LENGTH] = {};
-    const int inHead = length < HEAD_LENGTH ? length : HEAD_LENGTH;
-    std::memcpy(head, keyword, static_cast<size_t>(inHead));
-    std::memset(mask, 0xFF, static_cast<size_t>(inHead));
-    std::memcpy(added.head, head, sizeof head);
-    std::memcpy(added.mask, mask, sizeof mask);
+    for (int w = 0; w < MAX_HEAD_WORDS; ++w) {
+        unsigned char head[8] = {};
+        unsigned char mask[8] = {};
+        const int from = 8 * w;
+        const int inWord = length - from < 0 ? 0 : length - from < 8 ? length - from : 8;
+        if (inWord > 0) {
+            std::memcpy(head, keyword + from, static_cast<size_t>(inWord));
+        }
+        std::memset(mask, 0xFF, static_cast<size_t>(inWord));
+        std::memcpy(&added.words[2 * w], head, sizeof head);
+        std::memcpy(&added.words[2 * w + 1], mask, sizeof mask);
+    }
     added.keyword = keyword;
     added.entry = entry;
     added.length = static_cast<uint16_t>(length);
+}
+
+// A keyword that never matches: a head of all ones under an empty mask
+// differs from every text.
+void makePad(LongKeyword& pad) {
+    std::memset(pad.words, 0xFF, sizeof pad.words);
+    for (int w = 0; w < MAX_HEAD_WORDS; ++w) {
+        pad.words[2 * w + 1] = 0;
+    }
+    pad.keyword = nullptr;
+    pad.entry = NO_ENTRY;
+    pad.length = 0;
 }
 
 // Groups longKeywords by list, keeping table order within each: counts,
@@ -93,11 +111,12 @@ void buildLongLists() {
         const uint16_t list = m.usedLists[i];
         const uint32_t count = sizes[list];
         if (count <= LONG_LIST_LIMIT) {
-            m.longLists[list] = next | count << 16;
-            next += count;
+            const uint32_t padded = (count + 1) & ~1u;
+            m.longLists[list] = next | padded << 16;
+            makePad(sorted[next + padded - 1]); // overwritten when count is even
+            next += padded;
         }
     }
-    int kept = 0;
     for (int i = 0; i < m.longKeywordCount; ++i) {
         const uint16_t list = listOf[i];
         const LongKeyword& keyword = m.longKeywords[i];
@@ -105,17 +124,16 @@ void buildLongLists() {
             addAutomatonKeyword(m.automaton, keyword.keyword, keyword.length, keyword.entry, false);
         } else {
             sorted[(m.longLists[list] & 0xFFFF) + filled[list]++] = keyword;
-            ++kept;
         }
     }
     for (int i = 0; i < m.usedListCount; ++i) {
         sizes[m.usedLists[i]] = 0;
     }
-    m.longKeywordCount = kept;
-    std::memcpy(m.longKeywords, sorted, sizeof(LongKeyword) * static_cast<size_t>(kept));
+    m.longKeywordCount = static_cast<int>(next);
+    std::memcpy(m.longKeywords, sorted, sizeof(LongKeyword) * next);
 }
 
-void addKeyword(const unsigned char* keyword, int length, uint16_t entry, bool loneLead) {
+void addKeyword(const unsigned char* keyword, int length, uint16_t entry, bool loneLead, int head) {
     KeywordMatcher& m = *building;
     if (length == 0) {
         m.emptyKeyword = true; // occurs in every line, matches nowhere
@@ -148,7 +166,7 @@ void addKeyword(const unsigned char* keyword, int length, uint16_t entry, bool l
         }
     } else {
         markLongStops(keyword, length);
-        if (length <= HEAD_LENGTH && !loneLead) {
+        if (length <= head && !loneLead) {
             addLongKeyword(keyword, length, entry);
         } else {
             addAutomatonKeyword(m.automaton, keyword, length, entry, loneLead);
@@ -179,7 +197,7 @@ void buildKeywordMatcher(TextEncoding encoding, const PreparedEntry* entries, in
         m.advance[i] = static_cast<uint16_t>(entry.keywordLength);
         if (entry.usable) {
             addKeyword(reinterpret_cast<const unsigned char*>(entry.keyword), entry.keywordLength,
-                       static_cast<uint16_t>(i), entry.loneLead);
+                       static_cast<uint16_t>(i), entry.loneLead, headLength(encoding));
         }
     }
     buildLongLists();

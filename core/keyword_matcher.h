@@ -13,9 +13,10 @@
 //                       looks at the byte after it
 //       1 or 2 bytes -> pairEntry[every pair k can start] lowered to k's entry;
 //                       shortStops[those pairs] set
-//       3 to 16      -> longStops[hash of its first 4 bytes] set (of a 3-byte
+//       3 to head    -> longStops[hash of its first 4 bytes] set (of a 3-byte
 //                       keyword, for every byte that may follow it); appended
 //                       to the list of the top bits of its first 3 bytes' hash
+//                       (head: 16 bytes in code page 932, 32 in UTF-8)
 //       longer       -> longStops set likewise; into the automaton
 //     lists of more than LONG_LIST_LIMIT keywords go into the automaton
 //   search(text):
@@ -36,7 +37,7 @@
 //   match runs past the terminator, and the zero byte is itself a stop: the
 //   scan needs no other bound.
 // - Reads run at most MATCHER_READ_PAST bytes past the terminator: a stop
-//   test loads four bytes, a list test sixteen; and one byte before the
+//   test loads four bytes, a list test a head's width; and one byte before the
 //   text, whatever its value, for the character test of a hit at its start.
 // - The stop tables never report a false negative: every position where a
 //   keyword starts is a stop. A stop with no match costs a wasted look only.
@@ -51,7 +52,7 @@
 //   position so decided, so the walk reads each byte a bounded number of
 //   times.
 // - Time is linear in the text whatever the table: a stop costs at most a
-//   pair lookup, LONG_LIST_LIMIT comparisons of sixteen bytes and a look at
+//   pair lookup, LONG_LIST_LIMIT comparisons of a head and a look at
 //   the automaton's starts, and the automaton reads each byte a bounded
 //   number of times (amortised).
 #pragma once
@@ -68,7 +69,7 @@
 
 // Bytes past a text's terminator that a search may read: the caller's buffer
 // must hold them (their values do not matter).
-constexpr int MATCHER_READ_PAST = 16;
+constexpr int MATCHER_READ_PAST = 32;
 
 // Where the scan must stop and look, as two tables of bytes (a byte, not a
 // bit, keeps the test to one load each), both read at every position without
@@ -82,24 +83,46 @@ constexpr int MATCHER_READ_PAST = 16;
 //   anything: the four are loaded anyway.
 constexpr int PREFIX_HASH_BITS = 16;
 
-// Keywords of three to HEAD_LENGTH bytes in lists by the top bits of the hash
-// of their first three bytes (a small table stays in the nearest cache), each
-// list in table order and each keyword held as its first 16 bytes and a mask,
-// so that all are checked with a few independent loads. Longer keywords, and
-// the keywords of a list longer than LONG_LIST_LIMIT (keywords sharing a
-// stretch, say), are left to the automaton, whose cost does not grow with
-// the keywords' lengths or numbers.
-constexpr int HEAD_LENGTH = 16;
+// Keywords of three bytes up to a head's width in lists by the top bits of
+// the hash of their first three bytes (a small table stays in the nearest
+// cache), each list in table order and each keyword held as its head and a
+// mask, so that all are checked with a few independent loads. Longer
+// keywords, and the keywords of a list longer than LONG_LIST_LIMIT (keywords
+// sharing a stretch, say), are left to the automaton, whose cost does not
+// grow with the keywords' lengths or numbers.
+//
+// A head is 16 bytes in code page 932 and 32 in UTF-8, where the same words
+// take half as many bytes again (three for a kana or kanji rather than two):
+// with one width, a keyword list that the code page 932 search takes in its
+// lists would send the UTF-8 search through the automaton at every piece.
 constexpr int LIST_HASH_BITS = 12;
 constexpr int LONG_LIST_LIMIT = 8;
+constexpr int MAX_HEAD_WORDS = 4;
+
+template <TextEncoding ENCODING> constexpr int headWords() {
+    return ENCODING == TEXT_UTF8 ? 4 : 2;
+}
+
+static_assert(headWords<TEXT_UTF8>() <= MAX_HEAD_WORDS && headWords<TEXT_CP932>() <= MAX_HEAD_WORDS,
+              "a keyword holds the widest head");
+static_assert(8 * MAX_HEAD_WORDS <= MATCHER_READ_PAST, "a head's reads stay in the text's margin");
+
+inline int headLength(TextEncoding encoding) {
+    return 8 * (encoding == TEXT_UTF8 ? headWords<TEXT_UTF8>() : headWords<TEXT_CP932>());
+}
 
 struct LongKeyword {
-    uint64_t head[2]; // the first HEAD_LENGTH bytes, zero past the keyword
-    uint64_t mask[2]; // all ones over the keyword's bytes
+    // Word i of the head (zero past the keyword) at 2i, its mask (all ones
+    // over the keyword's bytes) at 2i + 1: a code page 932 search reads only
+    // the first half.
+    uint64_t words[2 * MAX_HEAD_WORDS];
     const unsigned char* keyword;
     uint16_t entry;
     uint16_t length;
 };
+
+// Each of up to 512 keywords in a list of its own, padded.
+constexpr int LONG_KEYWORD_ROOM = 2 * MAX_ENTRIES;
 
 struct KeywordMatcher {
     // Pairs of bytes are numbered first byte + 256 * second byte.
@@ -116,7 +139,9 @@ struct KeywordMatcher {
     // than the prepared entries it is built from.
     uint16_t advance[MAX_ENTRIES];
 
-    LongKeyword longKeywords[MAX_ENTRIES];
+    // The lists, one after another, each padded to a whole number of pairs
+    // with a keyword that never matches (see entryAt): at most one pad a list.
+    LongKeyword longKeywords[LONG_KEYWORD_ROOM];
     int longKeywordCount;
     // A list: first LongKeyword in the low 16 bits, count in the next 8
     // bits; 0 for none.
@@ -224,9 +249,11 @@ SCAN_STEP const unsigned char* nextStop(const unsigned char* at) {
 }
 
 // The entry that wins at a stop position among the pairs and the lists, or
-// NO_ENTRY. `at` may be read HEAD_LENGTH - 1 bytes past the text's end: a
+// NO_ENTRY. `at` may be read a head's width less one past the text's end: a
 // keyword's head never matches across the terminator.
-template <const KeywordMatcher& M> SCAN_STEP unsigned entryAt(const unsigned char* at) {
+template <const KeywordMatcher& M, TextEncoding ENCODING>
+SCAN_STEP unsigned entryAt(const unsigned char* at) {
+    constexpr int WORDS = headWords<ENCODING>();
     const KeywordMatcher& m = M;
     const uint32_t bytes = fourBytesAt(at);
     const unsigned pair = bytes & 0xFFFF;
@@ -239,20 +266,30 @@ template <const KeywordMatcher& M> SCAN_STEP unsigned entryAt(const unsigned cha
     const uint32_t list = m.longLists[listOfHash(hashOfThree(bytes))];
     const LongKeyword* candidate = m.longKeywords + (list & 0xFFFF);
     const LongKeyword* const end = candidate + ((list >> 16) & 0xFF);
-    const uint64_t first = eightBytesAt(at);
-    const uint64_t second = eightBytesAt(at + 8);
+    uint64_t text[WORDS];
+    for (int w = 0; w < WORDS; ++w) {
+        text[w] = eightBytesAt(at + 8 * w);
+    }
     // Every keyword is whole in its head: all are tried, without a branch on
-    // the outcome, which would go either way.
-    for (; candidate != end; ++candidate) {
+    // the outcome, which would go either way; two at a time, as most lists
+    // hold one or two keywords, so that the loop's own branch nearly always
+    // goes the same way.
+    const auto lower = [&](const LongKeyword* keyword) {
         // Zero exactly when the keyword's head matches.
-        const uint64_t differ = ((first & candidate->mask[0]) ^ candidate->head[0]) |
-                                ((second & candidate->mask[1]) ^ candidate->head[1]);
+        uint64_t differ = 0;
+        for (int w = 0; w < WORDS; ++w) {
+            differ |= (text[w] & keyword->words[2 * w + 1]) ^ keyword->words[2 * w];
+        }
         // A keyword that differs reads as all ones, which never wins; the
         // top bit of differ | -differ is set exactly when differ is not zero,
         // with no branch for the compiler to make of it.
         const uint32_t differs = static_cast<uint32_t>((differ | (0 - differ)) >> 63);
-        const unsigned found = candidate->entry | (0u - differs);
+        const unsigned found = keyword->entry | (0u - differs);
         best = found < best ? found : best;
+    };
+    for (; candidate != end; candidate += 2) {
+        lower(candidate);
+        lower(candidate + 1);
     }
     return best;
 }
@@ -301,7 +338,7 @@ SCAN_STEP int searchKeywords(const char* text, int length, KeywordHit* starts, O
         if (bytes[q] == 0) {
             return q; // everything stops at the first zero byte
         }
-        unsigned entry = entryAt<M>(bytes + q);
+        unsigned entry = entryAt<M, ENCODING>(bytes + q);
         if (next >= 0) {
             while (next >= 0 && starts[next].at < q) {
                 --next;

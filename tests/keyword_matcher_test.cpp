@@ -377,6 +377,23 @@ const MatcherCase FIXED_CASES[] = {
      "A \xe9\x87\x8d\xe8\xa6\x81",
      {{3, 1}, {5, 0}}},
     {"UTF-8 after broken bytes", TEXT_UTF8, {"\xe3\x82\xa2"}, "\xe3\xe3\x82\xa2\xc0\x80", {{1, 0}}},
+    // UTF-8 keywords of up to 32 bytes are checked by their heads, a word
+    // at a time, the last word included; longer ones by the automaton.
+    {"UTF-8 head's last byte",
+     TEXT_UTF8,
+     {std::string(31, 'a') + "b"},
+     std::string(31, 'a') + "c " + std::string(31, 'a') + "b",
+     {{33, 0}}},
+    {"UTF-8 head and beyond",
+     TEXT_UTF8,
+     {std::string(33, 'a'), std::string(32, 'a'), std::string(17, 'a')},
+     std::string(32, 'a') + " " + std::string(33, 'a') + " " + std::string(31, 'a'),
+     {{0, 1}, {33, 0}, {67, 2}}},
+    {"UTF-8 head running into the end",
+     TEXT_UTF8,
+     {std::string(30, 'a')},
+     std::string(29, 'a'),
+     {}},
 };
 
 } // namespace
