@@ -65,12 +65,12 @@ static const char STANDARD_STREAMS[] = "-";
 // "--name VALUE" or "--name=VALUE".
 enum Option { OPTION_HELP, OPTION_VERSION, OPTION_SETTINGS, OPTION_ENCODING, OPTION_COUNT };
 
-struct OptionSpec {
+struct OptionForm {
     const char* name;
     bool takesValue;
 };
 
-static const OptionSpec OPTIONS[OPTION_COUNT] = {
+static const OptionForm OPTIONS[OPTION_COUNT] = {
     {"--help", false},
     {"--version", false},
     {"--settings", true},
@@ -121,30 +121,30 @@ constexpr int OPTION_WRONG = -2;
 static int readOption(int argc, char** argv, int* at, const char** value) {
     const char* arg = argv[*at];
     for (int option = 0; option < OPTION_COUNT; ++option) {
-        const OptionSpec& spec = OPTIONS[option];
-        const size_t length = std::strlen(spec.name);
-        if (std::strncmp(arg, spec.name, length) != 0) {
+        const OptionForm& form = OPTIONS[option];
+        const size_t length = std::strlen(form.name);
+        if (std::strncmp(arg, form.name, length) != 0) {
             continue;
         }
         if (arg[length] == '\0') {
             *at += 1;
-            if (!spec.takesValue) {
+            if (!form.takesValue) {
                 return option;
             }
             if (*at >= argc) {
-                std::fprintf(stderr, "tintmark: %s needs a value\n", spec.name);
+                std::fprintf(stderr, "tintmark: %s needs a value\n", form.name);
                 return OPTION_WRONG;
             }
             *value = argv[*at];
             *at += 1;
-        } else if (spec.takesValue && arg[length] == '=') {
+        } else if (form.takesValue && arg[length] == '=') {
             *value = arg + length + 1;
             *at += 1;
         } else {
             continue;
         }
         if (**value == '\0') {
-            std::fprintf(stderr, "tintmark: %s needs a value\n", spec.name);
+            std::fprintf(stderr, "tintmark: %s needs a value\n", form.name);
             return OPTION_WRONG;
         }
         return option;
