@@ -55,20 +55,17 @@ void markShortStopsAfter(unsigned char first) {
     }
 }
 
-// A keyword of at most a head's width: its head and mask word by word.
+// A keyword of at most a head's width: its head and mask, interleaved word
+// by word.
 void addLongKeyword(const unsigned char* keyword, int length, uint16_t entry) {
     LongKeyword& added = building->longKeywords[building->longKeywordCount++];
+    unsigned char head[8 * MAX_HEAD_WORDS] = {};
+    unsigned char mask[8 * MAX_HEAD_WORDS] = {};
+    std::memcpy(head, keyword, static_cast<size_t>(length));
+    std::memset(mask, 0xFF, static_cast<size_t>(length));
     for (int w = 0; w < MAX_HEAD_WORDS; ++w) {
-        unsigned char head[8] = {};
-        unsigned char mask[8] = {};
-        const int from = 8 * w;
-        const int inWord = length - from < 0 ? 0 : length - from < 8 ? length - from : 8;
-        if (inWord > 0) {
-            std::memcpy(head, keyword + from, static_cast<size_t>(inWord));
-        }
-        std::memset(mask, 0xFF, static_cast<size_t>(inWord));
-        std::memcpy(&added.words[2 * w], head, sizeof head);
-        std::memcpy(&added.words[2 * w + 1], mask, sizeof mask);
+        std::memcpy(&added.words[2 * w], head + 8 * w, 8);
+        std::memcpy(&added.words[2 * w + 1], mask + 8 * w, 8);
     }
     added.keyword = keyword;
     added.entry = entry;
