@@ -86,14 +86,23 @@ updated=0
 update_lists() {
   local log try failed
   log=$(mktemp)
+  local variation=()
   for ((try = 1; try <= fetch_tries; try++)); do
-    run_apt update >"$log" 2>&1
+    run_apt "${variation[@]}" update >"$log" 2>&1
     failed=$(failed_lists "$log")
     if [ -z "$failed" ] && ! grep -q '^E: ' "$log"; then
       break
     fi
     if [ "$try" -lt "$fetch_tries" ]; then
       sleep "$fetch_pause"
+      # Every other try asks for the lists in another compression, that is
+      # for other files: a broken copy of one file in a mirror or a cache
+      # then stands in the way of one try only.
+      if [ "${#variation[@]}" -eq 0 ]; then
+        variation=(-o 'Acquire::CompressionTypes::Order::=gz')
+      else
+        variation=()
+      fi
     fi
   done
   if [ -n "$failed" ]; then
@@ -103,6 +112,22 @@ update_lists() {
   fi
   rm -f "$log"
   updated=1
+}
+
+# explain_twins LOG: for each i386 library apt could not install, says when
+# its amd64 twin is installed at a version the loaded i386 lists do not
+# have. Multiarch needs the two at one version, and the step never
+# downgrades an installed package (it may be a security update) to match.
+explain_twins() {
+  local lib native version
+  for lib in $(grep -oE '[a-z0-9][a-z0-9.+-]*:i386 \(' "$1" | cut -d: -f1 | sort -u | head -n 5); do
+    native=$(dpkg --print-architecture)
+    version=$(dpkg-query -W -f='${Version}' "$lib:$native" 2>/dev/null) || continue
+    [ -n "$version" ] || continue
+    if ! apt-cache madison "$lib:i386" 2>/dev/null | grep -qF " $version "; then
+      say "$lib:$native is installed at $version, and no list that loaded has $lib:i386 at that version; fetching the lists again later may bring it"
+    fi
+  done
 }
 
 # install_packages WHAT PACKAGE...: installs the packages. A resolver's
@@ -134,6 +159,7 @@ install_packages() {
   say "$what could not be installed. apt said:"
   # The resolver's lines about the packages, then its errors, as apt gave them.
   grep -E '^ [^ ].* : |^ {10,}[A-Z][a-zA-Z-]*: |^E: |^W: ' "$log" | head -n 40 | sed 's/^/  | /' >&2
+  explain_twins "$log"
   say "to see it all, run as root: apt-get install --no-install-recommends ${target[*]} $*"
   rm -f "$log"
   return 1
@@ -160,11 +186,11 @@ fi
 status=0
 if [ "${#need[@]}" -gt 0 ] || [ "${#loader[@]}" -gt 0 ]; then
   need_root "install: ${need[*]} ${loader[*]}"
-  if ! install_packages "${need[*]} ${loader[*]}" "${need[@]}" "${loader[@]}"; then
+  if ! install_packages "The packages" "${need[@]}" "${loader[@]}"; then
     [ "${#loader[@]}" -gt 0 ] || exit 1
     if [ "${#need[@]}" -gt 0 ]; then
       say "installing the rest without Wine's 32-bit loader (${loader[*]})"
-      install_packages "${need[*]}" "${need[@]}" || exit 1
+      install_packages "The packages but the loader" "${need[@]}" || exit 1
     fi
     say "Wine's 32-bit loader (${loader[*]}) is not installed: the i686 program's tests cannot run"
     status=3
