@@ -130,16 +130,64 @@ explain_twins() {
   done
 }
 
+# newest VERSION...: prints the newest of the versions, as dpkg orders them.
+newest() {
+  local best=$1 v
+  for v in "$@"; do
+    dpkg --compare-versions "$v" gt "$best" && best=$v
+  done
+  echo "$best"
+}
+
+# make_twin_pins: writes into $pins the apt preferences that hold each
+# library (Multi-Arch: same) whose two architectures' lists do not offer the
+# same newest version to the newest version both have, so that the resolver
+# picks one version for both. Any preferences of the machine's own come
+# first. Pins below 1000 never downgrade an installed package.
+pins=
+trap '[ -z "$pins" ] || rm -f "$pins"' EXIT
+make_twin_pins() {
+  local native name ours theirs target
+  native=$(dpkg --print-architecture)
+  [ -n "$pins" ] || pins=$(mktemp)
+  : >"$pins"
+  [ -r /etc/apt/preferences ] && { cat /etc/apt/preferences; echo; } >"$pins"
+  # "name|versions of the native architecture|versions of i386", for each
+  # library both architectures' lists have, with differing versions.
+  cat /var/lib/apt/lists/*_Packages 2>/dev/null | awk -v native="$native" '
+    /^Package: / { p = $2 } /^Version: / { v = $2 } /^Architecture: / { a = $2 }
+    /^Multi-Arch: same/ { m = 1 }
+    /^$/ { if (m && p != "" && (a == native || a == "i386")) print p, a, v; p = ""; m = 0 }' |
+    sort -u | awk -v native="$native" '
+      { if ($2 == native) n[$1] = n[$1] " " $3; else i[$1] = i[$1] " " $3 }
+      END { for (k in n) if ((k in i) && n[k] != i[k]) print k "|" n[k] "|" i[k] }' |
+    while IFS='|' read -r name ours theirs; do
+      # The versions both have, and the newest of them, where that is not
+      # already what each architecture would take.
+      target=$(comm -12 <(tr ' ' '\n' <<<"$ours" | sort) <(tr ' ' '\n' <<<"$theirs" | sort) | grep .) || continue
+      # shellcheck disable=SC2086
+      target=$(newest $target)
+      # shellcheck disable=SC2086
+      if [ "$(newest $ours)" != "$target" ] || [ "$(newest $theirs)" != "$target" ]; then
+        printf 'Package: %s\nPin: version %s\nPin-Priority: 990\n\n' "$name" "$target"
+      fi
+    done >>"$pins"
+}
+
 # install_packages WHAT PACKAGE...: installs the packages. A resolver's
-# refusal is tried again against the base suite; a failed download again
-# after new lists. On failure, prints apt's reason and the command.
+# refusal is tried again with each library's two architectures held to one
+# version, then also against the base suite; a failed download again after
+# new lists. On failure, prints apt's reason and the command.
 install_packages() {
-  local what=$1 log target=() fetches=1
+  local what=$1 log target=() fetches=1 options=()
   shift
   log=$(mktemp)
   [ "$updated" = 1 ] || update_lists
   while :; do
-    if run_apt install -y -q --no-install-recommends "${target[@]}" "$@" >"$log" 2>&1; then
+    options=()
+    [ -n "$pins" ] && options=(-o "Dir::Etc::Preferences=$pins")
+    if run_apt "${options[@]}" install -y -q --no-install-recommends "${target[@]}" "$@" \
+      >"$log" 2>&1; then
       rm -f "$log"
       return 0
     fi
@@ -149,6 +197,10 @@ install_packages() {
       say "$what: a package could not be downloaded; fetching the lists again in ${fetch_pause}s"
       sleep "$fetch_pause"
       update_lists
+      [ -z "$pins" ] || make_twin_pins
+    elif [ -z "$pins" ]; then
+      make_twin_pins
+      say "$what: the install was refused; trying again with $(grep -c '^Pin: version' "$pins") libraries held to a version both architectures have"
     elif [ "${#target[@]}" -eq 0 ] && [ -n "$codename" ]; then
       say "$what: the install was refused; trying again against the base suite, $codename"
       target=(-t "$codename")
@@ -160,7 +212,7 @@ install_packages() {
   # The resolver's lines about the packages, then its errors, as apt gave them.
   grep -E '^ [^ ].* : |^ {10,}[A-Z][a-zA-Z-]*: |^E: |^W: ' "$log" | head -n 40 | sed 's/^/  | /' >&2
   explain_twins "$log"
-  say "to see it all, run as root: apt-get install --no-install-recommends ${target[*]} $*"
+  say "to see it all, run as root: apt-get install --no-install-recommends $*"
   rm -f "$log"
   return 1
 }
