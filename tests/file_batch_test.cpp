@@ -68,7 +68,7 @@ struct FileBatchTest : ::testing::Test {
 };
 
 std::vector<FileOutcome> reported;
-void recordOutcome(const PathChar*, FileOutcome outcome) {
+void recordOutcome(void*, int, const PathChar*, FileOutcome outcome) {
     reported.push_back(outcome);
 }
 
@@ -82,7 +82,8 @@ bool convert(const std::vector<std::string>& paths) {
         arguments.push_back(path.c_str());
     }
     reported.clear();
-    return convertFiles(static_cast<int>(arguments.size()), arguments.data(), recordOutcome);
+    const BatchListener listener = {nullptr, nullptr, recordOutcome, nullptr};
+    return convertFiles(static_cast<int>(arguments.size()), arguments.data(), &listener);
 }
 
 TEST_F(FileBatchTest, ConvertsEveryFileInOrderAcrossBatches) {
@@ -173,6 +174,35 @@ TEST_F(FileBatchTest, OverlongPathIsSkippedNotCut) {
     EXPECT_FALSE(convert({longPath}));
     EXPECT_EQ(reported[0], FILE_SKIPPED_PATH_TOO_LONG);
     EXPECT_FALSE(fileExists(std::string(251, 'x') + ".html"));
+}
+
+// The window follows a batch through `starting` and ends it through
+// `stopping`: a stop asked for while a file converts takes effect before the
+// next file, which is left alone.
+TEST_F(FileBatchTest, ListenerHearsEachFileAndStopsBetweenTwo) {
+    struct Heard {
+        std::vector<int> started;
+        int finished = 0;
+    } heard;
+    std::vector<PathString> paths;
+    for (int i = 0; i < 4; ++i) {
+        writeFile(dir.path("s" + std::to_string(i) + ".txt"), "x\n");
+        paths.push_back(toPath(dir.path("s" + std::to_string(i) + ".txt")));
+    }
+    const PathChar* arguments[] = {paths[0].c_str(), paths[1].c_str(), paths[2].c_str(),
+                                   paths[3].c_str()};
+    const BatchListener listener = {
+        &heard,
+        [](void* c, int index, const PathChar*) {
+            static_cast<Heard*>(c)->started.push_back(index);
+        },
+        [](void* c, int, const PathChar*, FileOutcome) { ++static_cast<Heard*>(c)->finished; },
+        [](void* c) { return static_cast<Heard*>(c)->finished == 2; }};
+    EXPECT_FALSE(convertFiles(4, arguments, &listener));
+    EXPECT_EQ(heard.started, (std::vector<int>{0, 1}));
+    EXPECT_TRUE(fileExists(dir.path("s1.html")));
+    EXPECT_FALSE(fileExists(dir.path("s2.html")));
+    EXPECT_FALSE(fileExists(dir.path("s3.html")));
 }
 
 } // namespace
