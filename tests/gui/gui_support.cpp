@@ -358,4 +358,57 @@ std::string copyProgram(const std::string& dir) {
 std::string settingsOf(const App& app) {
     return readFile(app.dir + "\\TintMark.dat");
 }
+
+namespace {
+
+struct OwnedQuery {
+    DWORD pid;
+    HWND owner;
+    HWND found;
+};
+
+BOOL CALLBACK findOwned(HWND window, LPARAM param) {
+    auto* query = reinterpret_cast<OwnedQuery*>(param);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    wchar_t className[64] = {};
+    GetClassNameW(window, className, 64);
+    if (pid == query->pid && IsWindowVisible(window) && std::wcscmp(className, L"#32770") == 0 &&
+        GetWindow(window, GW_OWNER) == query->owner) {
+        query->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+} // namespace
+
+HWND pressForDialog(const App& app, HWND owner, int id) {
+    PostMessageW(item(owner, id), BM_CLICK, 0, 0);
+    OwnedQuery query{app.process.dwProcessId, owner, nullptr};
+    waitUntil([&] {
+        EnumWindows(findOwned, reinterpret_cast<LPARAM>(&query));
+        return query.found != nullptr;
+    });
+    return query.found;
+}
+
+const char PROGRESS_START[] = "\x95\xCF\x8A\xB7\x92\x86 "; // 変換中
+
+std::string status(const App& app) {
+    return text(app.main, IDC_STATUS);
+}
+
+std::string convertedLine(int count) {
+    return std::to_string(count) + " \x8C\x8F\x95\xCF\x8A\xB7\x82\xB5\x82\xDC\x82\xB5\x82\xBD";
+}
+
+bool batchRunning(const App& app) {
+    return IsWindowEnabled(item(app.main, IDC_NEW)) == FALSE;
+}
+
+void checkStatus(const App& app, const std::string& expected, const char* what) {
+    waitUntil([&] { return !batchRunning(app) && status(app) == expected; }, 120000);
+    checkBytes(status(app), expected, what);
+}
 } // namespace gui
