@@ -4,7 +4,7 @@
 #include "ui/ui_state.h"
 
 void insertRow(HWND list, int32_t row, const char* keyword, const DecorationEntry& entry) {
-    static wchar_t text[LIST_TEXT_SIZE];
+    wchar_t text[LIST_TEXT_SIZE];
     cp932ToText(keyword, text, LIST_TEXT_SIZE);
     const LRESULT at = SendMessageW(list, LB_INSERTSTRING, static_cast<WPARAM>(row),
                                     reinterpret_cast<LPARAM>(text));

@@ -126,6 +126,7 @@ struct FindWindowQuery {
     DWORD pid;
     HWND exclude;
     const wchar_t* title; // null: any
+    HWND owner;           // null: any
     HWND found;
 };
 
@@ -138,7 +139,8 @@ BOOL CALLBACK findDialog(HWND window, LPARAM param) {
     }
     wchar_t className[64] = {};
     GetClassNameW(window, className, 64);
-    if (std::wcscmp(className, L"#32770") != 0) {
+    if (std::wcscmp(className, L"#32770") != 0 ||
+        (query->owner != nullptr && GetWindow(window, GW_OWNER) != query->owner)) {
         return TRUE;
     }
     if (query->title != nullptr) {
@@ -154,10 +156,11 @@ BOOL CALLBACK findDialog(HWND window, LPARAM param) {
 
 } // namespace
 
-HWND waitForDialog(DWORD pid, HWND exclude, const wchar_t* title, DWORD timeout) {
+static HWND findDialogWindow(DWORD pid, HWND exclude, const wchar_t* title, HWND owner,
+                             DWORD timeout) {
     DWORD start = GetTickCount();
     do {
-        FindWindowQuery query{pid, exclude, title, nullptr};
+        FindWindowQuery query{pid, exclude, title, owner, nullptr};
         EnumWindows(findDialog, reinterpret_cast<LPARAM>(&query));
         if (query.found != nullptr) {
             return query.found;
@@ -165,6 +168,10 @@ HWND waitForDialog(DWORD pid, HWND exclude, const wchar_t* title, DWORD timeout)
         Sleep(20);
     } while (GetTickCount() - start < timeout);
     return nullptr;
+}
+
+HWND waitForDialog(DWORD pid, HWND exclude, const wchar_t* title, DWORD timeout) {
+    return findDialogWindow(pid, exclude, title, nullptr, timeout);
 }
 
 // Prepares a fresh working directory for a scenario; an empty settings text
@@ -359,38 +366,9 @@ std::string settingsOf(const App& app) {
     return readFile(app.dir + "\\TintMark.dat");
 }
 
-namespace {
-
-struct OwnedQuery {
-    DWORD pid;
-    HWND owner;
-    HWND found;
-};
-
-BOOL CALLBACK findOwned(HWND window, LPARAM param) {
-    auto* query = reinterpret_cast<OwnedQuery*>(param);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    wchar_t className[64] = {};
-    GetClassNameW(window, className, 64);
-    if (pid == query->pid && IsWindowVisible(window) && std::wcscmp(className, L"#32770") == 0 &&
-        GetWindow(window, GW_OWNER) == query->owner) {
-        query->found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-} // namespace
-
 HWND pressForDialog(const App& app, HWND owner, int id) {
     PostMessageW(item(owner, id), BM_CLICK, 0, 0);
-    OwnedQuery query{app.process.dwProcessId, owner, nullptr};
-    waitUntil([&] {
-        EnumWindows(findOwned, reinterpret_cast<LPARAM>(&query));
-        return query.found != nullptr;
-    });
-    return query.found;
+    return findDialogWindow(app.process.dwProcessId, nullptr, nullptr, owner, WAIT_MS);
 }
 
 const char PROGRESS_START[] = "\x95\xCF\x8A\xB7\x92\x86 "; // 変換中
