@@ -85,4 +85,7 @@ void endBatch(BatchRun* run) {
     }
     run->threaded = false;
     run->running = false;
+    // The account keeps the skipped files' names; the paths can go.
+    run->arguments.clear();
+    run->paths.clear();
 }

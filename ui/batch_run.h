@@ -47,5 +47,5 @@ BatchProgress progressOf(BatchRun* run);
 bool batchFinished(BatchRun* run);
 
 // Waits for the converting thread to end; afterwards run->progress is the
-// batch's whole account and run->running is false.
+// batch's whole account, run->running is false and the paths are gone.
 void endBatch(BatchRun* run);
