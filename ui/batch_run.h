@@ -14,7 +14,7 @@
 constexpr UINT WM_BATCH_DONE = WM_APP + 1;
 
 // What the converting thread has done so far. It writes, and the window
-// reads, under the platform lock.
+// reads, under the batch's lock.
 struct BatchProgress {
     int done;      // files finished
     int converted; // of which converted (an empty input among them)
@@ -27,7 +27,8 @@ struct BatchProgress {
 struct BatchRun {
     HWND window;
     bool running;
-    bool threaded; // converting on the second thread, which must be joined
+    HANDLE thread; // the converting thread, to be waited for; null when none
+    SRWLOCK lock;  // guards progress; all zero is its unlocked state
     std::vector<std::wstring> paths;
     std::vector<const wchar_t*> arguments;
     BatchProgress progress;
@@ -42,9 +43,6 @@ void askBatchToStop(BatchRun* run);
 
 // A copy of the progress so far, without the skipped files.
 BatchProgress progressOf(BatchRun* run);
-
-// True once the converting thread has nothing more to do.
-bool batchFinished(BatchRun* run);
 
 // Waits for the converting thread to end; afterwards run->progress is the
 // batch's whole account, run->running is false and the paths are gone.

@@ -340,8 +340,15 @@ void dropFiles() {
     }
     plan += "wait go1\n";
     // Drop 5: three files, a guarded page.html, a file with no dot, two
-    // files sharing an output name (the later one in drop order wins) and
-    // one whose output name is taken by a folder.
+    // files sharing an output name (the later one in drop order wins), one
+    // whose output name is taken by a folder, and one large enough for the
+    // converter's own second thread, inside the window's batch thread.
+    std::string big, bigOutput;
+    for (int i = 0; i < 40000; ++i) {
+        big += "key " + std::to_string(i) + "\n";
+        bigOutput += "<B><font color=#FF0000>key</font></B> " + std::to_string(i) + "\r\n<BR>";
+    }
+    writeFile(dir + "\\big.txt", big);
     writeFile(dir + "\\one.txt", "a key b\n");
     writeFile(dir + "\\\x83\x5C.txt", "x\x83\x5Cy\r\nkey\n");
     writeFile(dir + "\\page.html", "keep key\n");
@@ -350,8 +357,8 @@ void dropFiles() {
     writeFile(dir + "\\dup.log", "second\n");
     writeFile(dir + "\\blocked.txt", "key\n");
     makeDir(dir + "\\blocked.html");
-    for (const char* name :
-         {"one.txt", "\x83\x5C.txt", "page.html", "noext", "dup.txt", "dup.log", "blocked.txt"}) {
+    for (const char* name : {"one.txt", "\x83\x5C.txt", "page.html", "noext", "dup.txt", "dup.log",
+                             "blocked.txt", "big.txt"}) {
         addToPlan(name);
     }
     plan += "wait go2\n";
@@ -373,7 +380,7 @@ void dropFiles() {
     // 出力先が入力と同じ, 出力名なし, 出力を書き込めない
     checkStatus(
         app,
-        convertedLine(4) +
+        convertedLine(5) +
             "\r\npage.html\x81\x46\x8F\x6F\x97\xCD\x90\xE6\x82\xAA\x93\xFC\x97\xCD\x82\xC6"
             "\x93\xAF\x82\xB6\r\nnoext\x81\x46\x8F\x6F\x97\xCD\x96\xBC\x82\xC8\x82\xB5\r\n"
             "blocked.txt\x81\x46\x8F\x6F\x97\xCD\x82\xF0\x8F\x91\x82\xAB\x8D\x9E\x82\xDF\x82"
@@ -397,6 +404,7 @@ void dropFiles() {
               !fileExists(dir + "\\noext.html"),
           "a file with no dot gets no output");
     checkBytes(readFile(dir + "\\dup.html"), "second\r\n<BR>", "files converted in drop order");
+    check(readFile(dir + "\\big.html") == bigOutput, "a large file converted whole");
     checkBytes(readFile(dir + "\\many\\order.html"), "late\r\n<BR>",
                "second batch converted after the first");
     int wrong = 0;
