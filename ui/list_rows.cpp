@@ -10,6 +10,13 @@ void insertRow(HWND list, int32_t row, const char* keyword, const DecorationEntr
                                     reinterpret_cast<LPARAM>(text));
     if (at >= 0) {
         SendMessageW(list, LB_SETITEMDATA, static_cast<WPARAM>(at), packLook(lookOf(entry)));
+        // Setting the data repaints nothing; a row drawn in between would
+        // keep the plain look.
+        RECT drawn{};
+        if (SendMessageW(list, LB_GETITEMRECT, static_cast<WPARAM>(at),
+                         reinterpret_cast<LPARAM>(&drawn)) != LB_ERR) {
+            InvalidateRect(list, &drawn, TRUE);
+        }
     }
 }
 
