@@ -208,7 +208,7 @@ static bool loadChosenSettings(const char* named) {
     return true;
 }
 
-static void reportSkipped(const char* inputPath, FileOutcome outcome) {
+static void reportSkipped(void*, int, const char* inputPath, FileOutcome outcome) {
     if (outcomeIsFailure(outcome)) {
         std::fprintf(stderr, "tintmark: %s: %s\n", inputPath, outcomeText(outcome));
     }
@@ -286,15 +286,16 @@ int main(int argc, char** argv) {
         releaseKeywords();
         return 2;
     }
+    const BatchListener listener = {nullptr, nullptr, reportSkipped, nullptr};
     bool allConverted;
     if (streams < 0) {
-        allConverted = convertFiles(argc - first, argv + first, reportSkipped);
+        allConverted = convertFiles(argc - first, argv + first, &listener);
     } else {
         // The files before "-", standard input, then the files after it.
-        allConverted = convertFiles(streams - first, argv + first, reportSkipped);
+        allConverted = convertFiles(streams - first, argv + first, &listener);
         allConverted = convertStandardStreams() && allConverted;
         allConverted =
-            convertFiles(argc - streams - 1, argv + streams + 1, reportSkipped) && allConverted;
+            convertFiles(argc - streams - 1, argv + streams + 1, &listener) && allConverted;
     }
     // Nothing is saved in this mode, so the keyword copies are released here.
     releaseKeywords();

@@ -76,22 +76,31 @@ void makeOutputPaths(int32_t n) {
     }
 }
 
+// Converts slot i when it is still pending.
+static void convertSlot(int32_t i) {
+    if (fileBatch.outcomes[i] != FILE_PENDING) {
+        return;
+    }
+    // Opening the output would empty the input before it is read.
+    if (platformSameFile(fileBatch.inputPaths[i], fileBatch.outputPaths[i])) {
+        fileBatch.outcomes[i] = FILE_SKIPPED_SAME_FILE;
+        return;
+    }
+    fileBatch.outcomes[i] = decorateFileResult(fileBatch.inputPaths[i], fileBatch.outputPaths[i]);
+}
+
 void convertBatch(int32_t n) {
     for (int32_t i = 0; i < n && i < BATCH_SLOTS; ++i) {
-        if (fileBatch.outcomes[i] != FILE_PENDING) {
-            continue;
-        }
-        // Opening the output would empty the input before it is read.
-        if (platformSameFile(fileBatch.inputPaths[i], fileBatch.outputPaths[i])) {
-            fileBatch.outcomes[i] = FILE_SKIPPED_SAME_FILE;
-            continue;
-        }
-        fileBatch.outcomes[i] =
-            decorateFileResult(fileBatch.inputPaths[i], fileBatch.outputPaths[i]);
+        convertSlot(i);
     }
 }
 
-bool convertFiles(int count, const PathChar* const* paths, FileReport report) {
+// The slots are filled and named a batch at a time, as before, but converted
+// one by one so that the listener hears of each file as it happens and can
+// stop between two files.
+bool convertFiles(int count, const PathChar* const* paths, const BatchListener* listener) {
+    static const BatchListener silent = {nullptr, nullptr, nullptr, nullptr};
+    const BatchListener& hear = listener != nullptr ? *listener : silent;
     bool allDone = true;
     for (int first = 0; first < count; first += BATCH_SLOTS) {
         const int n = count - first < BATCH_SLOTS ? count - first : BATCH_SLOTS;
@@ -99,12 +108,19 @@ bool convertFiles(int count, const PathChar* const* paths, FileReport report) {
             setInputPath(i, paths[first + i]);
         }
         makeOutputPaths(n);
-        convertBatch(n);
         for (int i = 0; i < n; ++i) {
+            if (hear.stopping != nullptr && hear.stopping(hear.context)) {
+                return false;
+            }
+            const PathChar* path = paths[first + i];
+            if (hear.starting != nullptr) {
+                hear.starting(hear.context, first + i, path);
+            }
+            convertSlot(i);
             const FileOutcome outcome = fileBatch.outcomes[i];
             allDone = allDone && !outcomeIsFailure(outcome);
-            if (report != nullptr) {
-                report(paths[first + i], outcome);
+            if (hear.finished != nullptr) {
+                hear.finished(hear.context, first + i, path, outcome);
             }
         }
     }

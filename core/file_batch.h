@@ -35,9 +35,21 @@ void makeOutputPaths(int32_t n);
 // be the input itself is skipped and left untouched.
 void convertBatch(int32_t n);
 
-// Called once per file by convertFiles, in order, with what became of it.
-using FileReport = void (*)(const PathChar* inputPath, FileOutcome outcome);
+// What the caller of convertFiles hears of each file, and how it ends a batch
+// early. Every member may be null; `context` is handed back to each call.
+struct BatchListener {
+    void* context;
+    // Before file `index` (of the whole call) is looked at.
+    void (*starting)(void* context, int index, const PathChar* inputPath);
+    // After it, with what became of it.
+    void (*finished)(void* context, int index, const PathChar* inputPath, FileOutcome outcome);
+    // Asked before each file: true ends the batch there, leaving that file
+    // and the ones after it alone.
+    bool (*stopping)(void* context);
+};
 
-// Converts any number of files in successive batches of at most 512.
-// Returns true when every file was read and written.
-bool convertFiles(int count, const PathChar* const* paths, FileReport report);
+// Converts any number of files, in order, in successive batches of at most
+// BATCH_SLOTS (paths of any length: one over 255 units is skipped). The
+// command line, the drop and the window's Convert all come through here.
+// Returns true when every file was read and written and none was left out.
+bool convertFiles(int count, const PathChar* const* paths, const BatchListener* listener);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -68,11 +69,11 @@ struct FileBatchTest : ::testing::Test {
 };
 
 std::vector<FileOutcome> reported;
-void recordOutcome(const PathChar*, FileOutcome outcome) {
-    reported.push_back(outcome);
-}
+std::vector<int> started;
+size_t stopAfter;
 
-bool convert(const std::vector<std::string>& paths) {
+// Converts `paths`, stopping once `stop` files are done.
+bool convert(const std::vector<std::string>& paths, size_t stop = SIZE_MAX) {
     std::vector<PathString> converted;
     for (const std::string& path : paths) {
         converted.push_back(toPath(path));
@@ -82,7 +83,13 @@ bool convert(const std::vector<std::string>& paths) {
         arguments.push_back(path.c_str());
     }
     reported.clear();
-    return convertFiles(static_cast<int>(arguments.size()), arguments.data(), recordOutcome);
+    started.clear();
+    stopAfter = stop;
+    const BatchListener listener = {
+        nullptr, [](void*, int index, const PathChar*) { started.push_back(index); },
+        [](void*, int, const PathChar*, FileOutcome outcome) { reported.push_back(outcome); },
+        [](void*) { return reported.size() >= stopAfter; }};
+    return convertFiles(static_cast<int>(arguments.size()), arguments.data(), &listener);
 }
 
 TEST_F(FileBatchTest, ConvertsEveryFileInOrderAcrossBatches) {
@@ -173,6 +180,22 @@ TEST_F(FileBatchTest, OverlongPathIsSkippedNotCut) {
     EXPECT_FALSE(convert({longPath}));
     EXPECT_EQ(reported[0], FILE_SKIPPED_PATH_TOO_LONG);
     EXPECT_FALSE(fileExists(std::string(251, 'x') + ".html"));
+}
+
+// The window follows a batch through `starting` and ends it through
+// `stopping`: a stop asked for while a file converts takes effect before the
+// next file, which is left alone.
+TEST_F(FileBatchTest, ListenerHearsEachFileAndStopsBetweenTwo) {
+    std::vector<std::string> paths;
+    for (int i = 0; i < 4; ++i) {
+        paths.push_back(dir.path("s" + std::to_string(i) + ".txt"));
+        writeFile(paths.back(), "x\n");
+    }
+    EXPECT_FALSE(convert(paths, 2));
+    EXPECT_EQ(started, (std::vector<int>{0, 1}));
+    EXPECT_EQ(reported.size(), 2u);
+    EXPECT_TRUE(fileExists(dir.path("s1.html")));
+    EXPECT_FALSE(fileExists(dir.path("s2.html")));
 }
 
 } // namespace

@@ -9,19 +9,24 @@
 #include <cstring>
 #include <cwchar>
 
+#include <commdlg.h>
+
+#include <memory>
+
 #include "core/decimal.h"
 #include "core/decoration_table.h"
 #include "core/diagnostics.h"
 #include "resource_ids.h"
+#include "ui/app_instance.h"
 #include "ui/cp932_text.h"
-#include "ui/ui_state.h"
+#include "ui/entry_look.h"
 
 // A field is read into a buffer of this size: at most 1023 bytes and a
 // terminator.
 constexpr int FIELD_BUFFER = 1024;
 
-// Table index of the entry Renew mode is editing.
-static int32_t editIndex;
+// What the sample shows while the keyword field is empty: サンプル.
+static const char SAMPLE_WORD[] = "\x83\x54\x83\x93\x83\x76\x83\x8B";
 
 struct EntryFields {
     char keyword[FIELD_BUFFER];
@@ -53,7 +58,7 @@ static void pointAtField(HWND dialog, int id) {
 // whole entry: the user hears a beep and finds the field selected.
 static bool readBytesField(HWND dialog, int id, const wchar_t* kept, const char* keptBytes,
                            char* bytes) {
-    static wchar_t text[FIELD_BUFFER];
+    wchar_t text[FIELD_BUFFER];
     readFieldText(dialog, id, text);
     std::memset(bytes, 0, FIELD_BUFFER);
     if (kept != nullptr && std::wcscmp(text, kept) == 0) {
@@ -75,7 +80,27 @@ struct ShownEntry {
     char keywordBytes[FIELD_BUFFER];
     char colourBytes[FIELD_BUFFER];
 };
-static ShownEntry shown;
+
+// An editor's state, in its DWLP_USER slot.
+struct EditorState {
+    ListState* list;
+    // Table index of the entry Renew mode is editing.
+    int32_t editIndex;
+    ShownEntry shown;
+    EntryFields fields;
+    StyleFonts sampleFonts;
+};
+
+// The style bits the four boxes give.
+static int32_t boxedStyle(HWND dialog) {
+    int32_t style = 0;
+    for (int k = 0; k < STYLE_BOX_COUNT; ++k) {
+        if (IsDlgButtonChecked(dialog, IDC_STYLE_FIRST + k) == BST_CHECKED) {
+            style |= 1 << k;
+        }
+    }
+    return style;
+}
 
 // Reads all fields; false, having told the user, when one cannot be stored.
 static bool readFields(HWND dialog, const ShownEntry* untouched, EntryFields* fields) {
@@ -90,24 +115,19 @@ static bool readFields(HWND dialog, const ShownEntry* untouched, EntryFields* fi
     }
     // Only digits count in the size, so a character with no code page 932
     // form stops the number like any other non-digit.
-    static wchar_t sizeText[FIELD_BUFFER];
+    wchar_t sizeText[FIELD_BUFFER];
     readFieldText(dialog, IDC_FONT_SIZE, sizeText);
     textToCp932Lossy(sizeText, fields->sizeText, FIELD_BUFFER);
     fields->size = parseDecimal(fields->sizeText);
-    fields->style = 0;
-    for (int k = 0; k < STYLE_BOX_COUNT; ++k) {
-        if (IsDlgButtonChecked(dialog, IDC_STYLE_FIRST + k) == BST_CHECKED) {
-            fields->style |= 1 << k;
-        }
-    }
+    fields->style = boxedStyle(dialog);
     return true;
 }
 
 // After an entry has been stored: its keyword, as the table keeps it, goes
 // to the main window's list.
-static void reportStored(const DecorationEntry& entry) {
+static void reportStored(EditorState* state, const DecorationEntry& entry) {
     trace("[%d]:%s\n", entry.textSize, entryText(entry));
-    setListText(entryText(entry));
+    setListText(state->list, entryText(entry));
 }
 
 static void showBytes(HWND dialog, int id, const char* bytes, wchar_t* text, char* keptBytes) {
@@ -116,10 +136,10 @@ static void showBytes(HWND dialog, int id, const char* bytes, wchar_t* text, cha
     SetDlgItemTextW(dialog, id, text);
 }
 
-static void loadEntry(HWND dialog, const DecorationEntry& entry) {
-    showBytes(dialog, IDC_KEYWORD, entryText(entry), shown.keyword, shown.keywordBytes);
-    showBytes(dialog, IDC_FONT_COLOUR, hasColour(entry) ? entry.colour : "", shown.colour,
-              shown.colourBytes);
+static void loadEntry(HWND dialog, ShownEntry* shown, const DecorationEntry& entry) {
+    showBytes(dialog, IDC_KEYWORD, entryText(entry), shown->keyword, shown->keywordBytes);
+    showBytes(dialog, IDC_FONT_COLOUR, hasColour(entry) ? entry.colour : "", shown->colour,
+              shown->colourBytes);
     if (entry.size != 0) {
         wchar_t sizeText[16];
         std::swprintf(sizeText, 16, L"%d", static_cast<int>(entry.size));
@@ -131,8 +151,8 @@ static void loadEntry(HWND dialog, const DecorationEntry& entry) {
     }
 }
 
-static void storeNew(HWND dialog) {
-    static EntryFields fields;
+static void storeNew(HWND dialog, EditorState* state) {
+    EntryFields& fields = state->fields;
     if (!readFields(dialog, nullptr, &fields)) {
         return;
     }
@@ -143,52 +163,146 @@ static void storeNew(HWND dialog) {
         EndDialog(dialog, IDCANCEL);
         return;
     }
-    reportStored(decorationTable.entries[decorationTable.count - 1]);
+    reportStored(state, decorationTable.entries[decorationTable.count - 1]);
     EndDialog(dialog, IDOK);
 }
 
-static void storeRenewed(HWND dialog) {
-    static EntryFields fields;
-    if (!readFields(dialog, &shown, &fields)) {
+static void storeRenewed(HWND dialog, EditorState* state) {
+    EntryFields& fields = state->fields;
+    if (!readFields(dialog, &state->shown, &fields)) {
         return;
     }
-    if (!replaceEntry(editIndex, fields.keyword, fields.colour, fields.size, fields.style)) {
+    if (!replaceEntry(state->editIndex, fields.keyword, fields.colour, fields.size, fields.style)) {
         EndDialog(dialog, IDCANCEL);
         return;
     }
-    reportStored(decorationTable.entries[editIndex]);
+    reportStored(state, decorationTable.entries[state->editIndex]);
     EndDialog(dialog, IDOK);
+}
+
+// The sample shows the keyword field's text, or a fixed word while it is
+// empty; it is drawn from the fields whenever it is painted.
+static void updateSample(HWND dialog) {
+    wchar_t keyword[FIELD_BUFFER];
+    readFieldText(dialog, IDC_KEYWORD, keyword);
+    if (keyword[0] == L'\0') {
+        cp932ToText(SAMPLE_WORD, keyword, FIELD_BUFFER);
+    }
+    HWND sample = GetDlgItem(dialog, IDC_SAMPLE);
+    wchar_t shown[FIELD_BUFFER] = {};
+    GetWindowTextW(sample, shown, FIELD_BUFFER);
+    if (std::wcscmp(shown, keyword) != 0) {
+        SetWindowTextW(sample, keyword);
+    }
+    InvalidateRect(sample, nullptr, TRUE);
+}
+
+static void drawSample(HWND dialog, EditorState* state, const DRAWITEMSTRUCT& item) {
+    FillRect(item.hDC, &item.rcItem, GetSysColorBrush(COLOR_WINDOW));
+    wchar_t colour[FIELD_BUFFER];
+    readFieldText(dialog, IDC_FONT_COLOUR, colour);
+    EntryLook look{boxedStyle(dialog), false, 0};
+    look.coloured = colourOfField(colour, &look.colour);
+    wchar_t text[FIELD_BUFFER] = {};
+    GetWindowTextW(item.hwndItem, text, FIELD_BUFFER);
+    RECT area = item.rcItem;
+    InflateRect(&area, -3, 0);
+    const HFONT font = reinterpret_cast<HFONT>(SendMessageW(item.hwndItem, WM_GETFONT, 0, 0));
+    drawLook(item.hDC, area, text, look, &state->sampleFonts, font, CLR_INVALID);
+}
+
+// The colour dialog, with its custom colours open, starting at the field's
+// colour when there is one. OK writes the choice as RRGGBB; Cancel leaves the
+// field as it was.
+static void chooseColour(HWND dialog, EditorState* state) {
+    wchar_t field[FIELD_BUFFER];
+    readFieldText(dialog, IDC_FONT_COLOUR, field);
+    CHOOSECOLORW choice{};
+    choice.lStructSize = sizeof choice;
+    choice.hwndOwner = dialog;
+    choice.lpCustColors = state->list->customColours;
+    choice.Flags = CC_FULLOPEN;
+    if (colourOfField(field, &choice.rgbResult)) {
+        choice.Flags |= CC_RGBINIT;
+    }
+    if (ChooseColorW(&choice)) {
+        wchar_t digits[COLOUR_LENGTH + 1];
+        colourDigits(choice.rgbResult, digits);
+        SetDlgItemTextW(dialog, IDC_FONT_COLOUR, digits);
+    }
 }
 
 // What both modes share: OK stores through `store`; Cancel (Escape among
-// them) and the close request end with IDCANCEL, changing nothing.
-static INT_PTR editorMessage(HWND dialog, UINT message, WPARAM wParam, void (*store)(HWND)) {
-    const bool command = message == WM_COMMAND;
-    if (command && LOWORD(wParam) == IDOK) {
-        store(dialog);
-    } else if ((command && LOWORD(wParam) == IDCANCEL) || message == WM_CLOSE) {
+// them) and the close request end with IDCANCEL, changing nothing. The
+// sample follows every change of the keyword, the colour and the boxes.
+static INT_PTR editorMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam,
+                             void (*store)(HWND, EditorState*)) {
+    EditorState* state = dialogState<EditorState>(dialog);
+    if (state == nullptr) {
+        return FALSE;
+    }
+    if (message == WM_DRAWITEM && wParam == IDC_SAMPLE) {
+        drawSample(dialog, state, *reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+        return TRUE;
+    }
+    if (message == WM_CLOSE) {
         EndDialog(dialog, IDCANCEL);
+        return FALSE;
+    }
+    if (message != WM_COMMAND) {
+        return FALSE;
+    }
+    const int id = LOWORD(wParam);
+    if (id == IDOK) {
+        store(dialog, state);
+    } else if (id == IDCANCEL) {
+        EndDialog(dialog, IDCANCEL);
+    } else if (id == IDC_CHOOSE_COLOUR) {
+        chooseColour(dialog, state);
+    } else if (((id == IDC_KEYWORD || id == IDC_FONT_COLOUR) && HIWORD(wParam) == EN_CHANGE) ||
+               (id >= IDC_STYLE_FIRST && id < IDC_STYLE_FIRST + STYLE_BOX_COUNT)) {
+        updateSample(dialog);
     }
     return FALSE;
 }
 
-INT_PTR CALLBACK NewEntryEditor(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+static EditorState* startEditor(HWND dialog, LPARAM parameter) {
+    SetWindowLongPtrW(dialog, DWLP_USER, parameter);
+    return reinterpret_cast<EditorState*>(parameter);
+}
+
+INT_PTR CALLBACK NewEntryEditor(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_INITDIALOG) {
+        startEditor(dialog, lParam);
         for (int k = 0; k < STYLE_BOX_COUNT; ++k) {
             CheckDlgButton(dialog, IDC_STYLE_FIRST + k, BST_UNCHECKED);
         }
+        updateSample(dialog);
         return TRUE;
     }
-    return editorMessage(dialog, message, wParam, storeNew);
+    return editorMessage(dialog, message, wParam, lParam, storeNew);
 }
 
-INT_PTR CALLBACK RenewEntryEditor(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+INT_PTR CALLBACK RenewEntryEditor(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_INITDIALOG) {
-        editIndex = rowToIndex(selectedRow);
-        if (editIndex >= 0 && editIndex < decorationTable.count) {
-            loadEntry(dialog, decorationTable.entries[editIndex]);
+        EditorState* state = startEditor(dialog, lParam);
+        state->editIndex = rowToIndex(state->list->selectedRow);
+        if (state->editIndex >= 0 && state->editIndex < decorationTable.count) {
+            loadEntry(dialog, &state->shown, decorationTable.entries[state->editIndex]);
         }
+        updateSample(dialog);
         return TRUE;
     }
-    return editorMessage(dialog, message, wParam, storeRenewed);
+    return editorMessage(dialog, message, wParam, lParam, storeRenewed);
+}
+
+INT_PTR runEntryEditor(HWND owner, ListState* list, EditorMode mode) {
+    // Value-initialised: nothing shown yet, no fonts made.
+    auto state = std::make_unique<EditorState>();
+    state->list = list;
+    const INT_PTR ended = DialogBoxParamW(appInstance, MAKEINTRESOURCEW(IDD_ENTRY_EDITOR), owner,
+                                          mode == EDITOR_NEW ? NewEntryEditor : RenewEntryEditor,
+                                          reinterpret_cast<LPARAM>(state.get()));
+    releaseStyleFonts(&state->sampleFonts);
+    return ended;
 }

@@ -1,5 +1,5 @@
-// The main window: the keyword list, its buttons, the "<BR>" check box and
-// the drop target.
+// The main window: the keyword list, its buttons, the "<BR>" check box, the
+// drop target, Convert and the status of the latest batch.
 #pragma once
 
 #include <windows.h>
@@ -8,4 +8,5 @@
 // returns when it has been destroyed.
 void runMainWindow();
 
+// The dialog procedure; its state comes as DialogBoxParamW's parameter.
 INT_PTR CALLBACK MainWindow(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

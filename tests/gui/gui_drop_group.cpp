@@ -2,6 +2,7 @@
 // source (xdnd_drop.py), converted in drop order and guarded.
 #include "gui_support.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <vector>
 
@@ -180,6 +181,117 @@ void checkCharacters(const std::string& dir) {
     }
 }
 
+// ---- drop 4: a status longer than the control
+
+constexpr int NAMELESS = 40;
+
+std::string namelessName(int i) {
+    char name[16];
+    std::snprintf(name, sizeof name, "n%02d", i);
+    return name;
+}
+
+// The status lists the first nameless files in drop order as far as they
+// fit, then counts the rest.
+void checkNameless(const App& app) {
+    waitUntil([&] { return !batchRunning(app) && status(app).rfind(convertedLine(0), 0) == 0; },
+              120000);
+    std::vector<std::string> lines;
+    const std::string text = status(app) + "\r\n";
+    for (size_t at = 0, end; (end = text.find("\r\n", at)) != std::string::npos; at = end + 2) {
+        lines.push_back(text.substr(at, end - at));
+    }
+    const int listed = static_cast<int>(lines.size()) - 2;
+    bool inOrder = listed >= 3 && lines[0] == convertedLine(0);
+    for (int i = 0; inOrder && i < listed; ++i) {
+        inOrder =
+            lines[static_cast<size_t>(i) + 1] ==
+            namelessName(i) + "\x81\x46\x8F\x6F\x97\xCD\x96\xBC\x82\xC8\x82\xB5"; // ：出力名なし
+    }
+    check(inOrder, "status lists nameless files in drop order: \"%s\"", shown(text).c_str());
+    // ほか N 件
+    checkBytes(lines.back(), "\x82\xD9\x82\xA9 " + std::to_string(NAMELESS - listed) + " \x8C\x8F",
+               "the status's last line counts the files it had no room for");
+}
+
+// ---- drop 6: a batch long enough to watch, closed while it runs
+
+constexpr int LONG_FILES = 2000;
+
+std::string longName(int i) {
+    char name[32];
+    std::snprintf(name, sizeof name, "long\\l%04d.", i);
+    return name;
+}
+
+std::string longText(int i) {
+    return std::string(40, 'x') + " key " + std::to_string(i) + "\n";
+}
+
+template <typename AddToPlan> void planLong(const std::string& dir, AddToPlan addToPlan) {
+    makeDir(dir + "\\long");
+    for (int i = 0; i < LONG_FILES; ++i) {
+        writeFile(dir + "\\" + longName(i) + "txt", longText(i));
+        std::string name = longName(i) + "txt";
+        name[4] = '/';
+        addToPlan(name);
+    }
+}
+
+// Through more than a second of the batch the window answers within 200 ms
+// and its status shows the progress. True when the batch was seen running.
+bool watchLongBatch(const App& app) {
+    if (!waitUntil([&] { return batchRunning(app); }, 60000)) {
+        check(false, "the long batch starts");
+        return false;
+    }
+    const DWORD start = GetTickCount();
+    DWORD slowest = 0;
+    bool progress = false;
+    while (GetTickCount() - start < 1200 || !progress) {
+        const DWORD asked = GetTickCount();
+        DWORD_PTR result = 0;
+        if (SendMessageTimeoutW(app.main, WM_NULL, 0, 0, SMTO_NORMAL, 200, &result) == 0) {
+            slowest = 200;
+        }
+        slowest = std::max(slowest, GetTickCount() - asked);
+        const std::string now = status(app);
+        progress = progress || (now.rfind(PROGRESS_START, 0) == 0 &&
+                                now.find(" / 2000\r\nl") != std::string::npos);
+        if (GetTickCount() - start > 10000) {
+            break;
+        }
+        Sleep(30);
+    }
+    check(slowest < 200, "the window answers within 200 ms during the batch (slowest %lu ms)",
+          slowest);
+    check(progress, "the status shows the batch's progress: \"%s\"", shown(status(app)).c_str());
+    check(batchRunning(app) && !IsWindowEnabled(item(app.main, IDC_CONVERT)),
+          "after more than a second the batch runs on, New and Convert disabled");
+    return true;
+}
+
+// Files before the close request are converted whole, the last ones are
+// not converted at all.
+void checkLong(const std::string& dir, bool dropped) {
+    int converted = 0;
+    int wrong = 0;
+    for (int i = 0; i < LONG_FILES && dropped; ++i) {
+        const std::string output = readFile(dir + "\\" + longName(i) + "html");
+        if (output == "<missing>") {
+            continue;
+        }
+        ++converted;
+        std::string expected = longText(i);
+        expected.replace(41, 3, "<B><font color=#FF0000>key</font></B>");
+        expected.replace(expected.size() - 1, 1, "\r\n<BR>");
+        wrong += output == expected ? 0 : 1;
+    }
+    check(dropped && converted > 0 && converted < LONG_FILES,
+          "the close request stopped the batch after %d of %d files", converted, LONG_FILES);
+    check(wrong == 0, "every file converted before the close is whole (%d wrong)", wrong);
+}
+
 // The files are dropped by the drag source, which reads the plan written
 // here: one Unix path a line, a blank line between drops, and signals by
 // creating drops.done. The settings give "key" bold red and "ソ" (0x83 0x5C)
@@ -197,20 +309,7 @@ void dropFiles() {
     auto addToPlan = [&](const std::string& name) {
         plan += narrow(widen(unixDir + "/" + name), CP_UTF8) + "\n";
     };
-    // Drop 1: three files, a guarded page.html, a file with no dot, and two
-    // files sharing an output name (the later one in drop order wins).
-    writeFile(dir + "\\one.txt", "a key b\n");
-    writeFile(dir + "\\\x83\x5C.txt", "x\x83\x5Cy\r\nkey\n");
-    writeFile(dir + "\\page.html", "keep key\n");
-    writeFile(dir + "\\noext", "key\n");
-    writeFile(dir + "\\dup.txt", "first\n");
-    writeFile(dir + "\\dup.log", "second\n");
-    for (const char* name :
-         {"one.txt", "\x83\x5C.txt", "page.html", "noext", "dup.txt", "dup.log"}) {
-        addToPlan(name);
-    }
-    plan += "\n";
-    // Drop 2: 600 files, more than one batch holds. order.txt comes first and
+    // Drop 1: 600 files, more than one batch holds. order.txt comes first and
     // order.log last, in the second batch. A path over 255 bytes sits in the
     // first batch; cut to 255 bytes it would name short.txt.
     makeDir(dir + "\\many");
@@ -232,6 +331,38 @@ void dropFiles() {
     planNames(dir, unixDir, plan, names);
     plan += "\n";
     planCharacters(dir, unixDir, plan);
+    plan += "\n";
+    // Drop 4: more files without an output name than the status has lines.
+    makeDir(dir + "\\nameless");
+    for (int i = 0; i < NAMELESS; ++i) {
+        writeFile(dir + "\\nameless\\" + namelessName(i), "key\n");
+        addToPlan("nameless/" + namelessName(i));
+    }
+    plan += "wait go1\n";
+    // Drop 5: three files, a guarded page.html, a file with no dot, two
+    // files sharing an output name (the later one in drop order wins), one
+    // whose output name is taken by a folder, and one large enough for the
+    // converter's own second thread, inside the window's batch thread.
+    std::string big, bigOutput;
+    for (int i = 0; i < 40000; ++i) {
+        big += "key " + std::to_string(i) + "\n";
+        bigOutput += "<B><font color=#FF0000>key</font></B> " + std::to_string(i) + "\r\n<BR>";
+    }
+    writeFile(dir + "\\big.txt", big);
+    writeFile(dir + "\\one.txt", "a key b\n");
+    writeFile(dir + "\\\x83\x5C.txt", "x\x83\x5Cy\r\nkey\n");
+    writeFile(dir + "\\page.html", "keep key\n");
+    writeFile(dir + "\\noext", "key\n");
+    writeFile(dir + "\\dup.txt", "first\n");
+    writeFile(dir + "\\dup.log", "second\n");
+    writeFile(dir + "\\blocked.txt", "key\n");
+    makeDir(dir + "\\blocked.html");
+    for (const char* name : {"one.txt", "\x83\x5C.txt", "page.html", "noext", "dup.txt", "dup.log",
+                             "blocked.txt", "big.txt"}) {
+        addToPlan(name);
+    }
+    plan += "wait go2\n";
+    planLong(dir, addToPlan);
     writeFile(dir + "\\plan.txt", plan);
 
     App app;
@@ -244,14 +375,23 @@ void dropFiles() {
     std::snprintf(ready, sizeof ready, "%ld %ld %ld %ld\n", rect.left, rect.top, rect.right,
                   rect.bottom);
     writeFile(dir + "\\ready.txt", ready);
-    bool dropped = waitUntil([&] { return fileExists(dir + "\\drops.done"); }, 120000);
-    check(dropped, "drag source finished");
-    // Drops are posted before the drag source is told they are finished, so
-    // the close request posted now is handled after every conversion.
+    checkNameless(app);
+    writeFile(dir + "\\go1", "");
+    // 出力先が入力と同じ, 出力名なし, 出力を書き込めない
+    checkStatus(
+        app,
+        convertedLine(5) +
+            "\r\npage.html\x81\x46\x8F\x6F\x97\xCD\x90\xE6\x82\xAA\x93\xFC\x97\xCD\x82\xC6"
+            "\x93\xAF\x82\xB6\r\nnoext\x81\x46\x8F\x6F\x97\xCD\x96\xBC\x82\xC8\x82\xB5\r\n"
+            "blocked.txt\x81\x46\x8F\x6F\x97\xCD\x82\xF0\x8F\x91\x82\xAB\x8D\x9E\x82\xDF\x82"
+            "\xC8\x82\xA2",
+        "status after a drop: the count converted, then each file skipped and why");
+    writeFile(dir + "\\go2", "");
+    // The close request comes during the long batch, which stops after the
+    // file it is converting; the window then saves and closes.
+    const bool dropped = watchLongBatch(app);
     close(app);
-    if (!dropped) {
-        return;
-    }
+    checkLong(dir, dropped);
     checkBytes(readFile(dir + "\\one.html"), "a <B><font color=#FF0000>key</font></B> b\r\n<BR>",
                "one.txt converted");
     checkBytes(readFile(dir + "\\\x83\x5C.html"),
@@ -264,6 +404,7 @@ void dropFiles() {
               !fileExists(dir + "\\noext.html"),
           "a file with no dot gets no output");
     checkBytes(readFile(dir + "\\dup.html"), "second\r\n<BR>", "files converted in drop order");
+    check(readFile(dir + "\\big.html") == bigOutput, "a large file converted whole");
     checkBytes(readFile(dir + "\\many\\order.html"), "late\r\n<BR>",
                "second batch converted after the first");
     int wrong = 0;

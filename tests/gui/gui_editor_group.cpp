@@ -199,6 +199,65 @@ void editorRenew() {
                "Renew replaced only the edited entry; bold cleared from it alone");
 }
 
+// The colour dialog's red, green and blue fields.
+const int COLOUR_FIELDS[] = {706, 707, 708};
+
+// "..." opens the colour dialog at the field's colour; OK writes the choice
+// as RRGGBB, Cancel leaves the field. The sample follows the keyword.
+void editorColourButton() {
+    App app;
+    std::string dir = prepare("colour-button", settingsText(false, {}));
+    if (!start(app, dir)) {
+        return;
+    }
+    HWND editor = pressForEditor(app, IDC_NEW);
+    if (editor == nullptr) {
+        check(false, "New opens the editor");
+        return;
+    }
+    // サンプル while the keyword is empty, then the keyword as typed.
+    checkBytes(text(editor, IDC_SAMPLE), "\x83\x54\x83\x93\x83\x76\x83\x8B",
+               "the sample shows a fixed word for an empty keyword");
+    setText(editor, IDC_KEYWORD, "\x90\xD4");
+    checkBytes(text(editor, IDC_SAMPLE), "\x90\xD4", "the sample follows the keyword");
+    struct Case {
+        const char* field;     // before the dialog
+        const char* shown[3];  // what the dialog starts at; null: not checked
+        const char* picked[3]; // typed into the dialog; null: Cancel
+        const char* after;     // the field afterwards
+    };
+    const Case cases[] = {
+        {"12ab34", {"18", "171", "52"}, {"255", "128", "0"}, "FF8000"},
+        {"FF8000", {"255", "128", "0"}, {nullptr, nullptr, nullptr}, "FF8000"},
+        {"#FF0000", {nullptr, nullptr, nullptr}, {"0", "0", "10"}, "00000A"},
+    };
+    for (const Case& c : cases) {
+        setText(editor, IDC_FONT_COLOUR, c.field);
+        HWND dialog = pressForDialog(app, editor, IDC_CHOOSE_COLOUR);
+        check(dialog != nullptr, "... opens the colour dialog for %s", c.field);
+        if (dialog == nullptr) {
+            continue;
+        }
+        for (int k = 0; k < 3; ++k) {
+            if (c.shown[k] != nullptr) {
+                checkBytes(text(dialog, COLOUR_FIELDS[k]), c.shown[k],
+                           "the dialog starts at the field's colour");
+            }
+            if (c.picked[k] != nullptr) {
+                setText(dialog, COLOUR_FIELDS[k], c.picked[k]);
+            }
+        }
+        PostMessageW(item(dialog, c.picked[0] != nullptr ? IDOK : IDCANCEL), BM_CLICK, 0, 0);
+        check(waitUntil([&] { return !IsWindow(dialog); }), "the colour dialog closes");
+        settle(editor);
+        checkBytes(text(editor, IDC_FONT_COLOUR), c.after, "the colour field after the dialog");
+    }
+    fillAndOk(app, editor, "\x90\xD4", "FF8000", "", 0);
+    close(app);
+    checkBytes(settingsOf(app), settingsText(false, {{"\x90\xD4", "FF8000", "0", "0"}}),
+               "the picked colour is stored");
+}
+
 void editorLongKeyword() {
     App app;
     std::string dir = prepare("long-keyword", settingsText(false, {{"x", "000000", "1", "0"}}));
@@ -232,6 +291,7 @@ void runEditorGroup() {
     editorEnterStores();
     editorRenew();
     editorLongKeyword();
+    editorColourButton();
     runEditorTextScenarios();
 }
 

@@ -4,6 +4,37 @@
 namespace gui {
 namespace {
 
+// The rows are drawn by the window, as their entries look: the screen
+// itself is read. c (green, struck through) is selected: highlight colours
+// and a green swatch; a (red, bold, underlined) has red pixels; b has none.
+void checkRowPixels(const App& app) {
+    HWND list = item(app.main, IDC_KEYWORD_LIST);
+    const LONG style = GetWindowLongW(list, GWL_STYLE);
+    check((style & (LBS_OWNERDRAWFIXED | LBS_HASSTRINGS)) == (LBS_OWNERDRAWFIXED | LBS_HASSTRINGS),
+          "the list is owner-drawn and keeps its strings (style %#lx)", style);
+    auto count = [&](int row, COLORREF colour) {
+        RECT rect{};
+        SendMessageW(list, LB_GETITEMRECT, static_cast<WPARAM>(row),
+                     reinterpret_cast<LPARAM>(&rect));
+        MapWindowPoints(list, nullptr, reinterpret_cast<POINT*>(&rect), 2);
+        HDC screen = GetDC(nullptr);
+        int found = 0;
+        for (LONG y = rect.top; y < rect.bottom; ++y) {
+            for (LONG x = rect.left; x < rect.right; ++x) {
+                found += GetPixel(screen, x, y) == colour ? 1 : 0;
+            }
+        }
+        ReleaseDC(nullptr, screen);
+        return found;
+    };
+    const COLORREF red = RGB(255, 0, 0), green = RGB(0, 255, 0);
+    waitUntil([&] { return count(0, green) > 0 && count(2, red) > 0; }, 3000);
+    check(count(0, GetSysColor(COLOR_HIGHLIGHT)) > 0 && count(0, green) > 0,
+          "the selected row has the highlight colour and its entry's colour as a swatch");
+    check(count(2, red) > 0 && count(1, red) == 0 && count(1, green) == 0,
+          "a is drawn in red, b in no colour of its own");
+}
+
 void listStartOrder() {
     App app;
     std::string dir = prepare("start-order", settingsText(false, abc()));
@@ -11,6 +42,7 @@ void listStartOrder() {
         return;
     }
     checkRows(app, {"c", "b", "a"}, 0, "after start");
+    checkRowPixels(app);
     RECT rect;
     GetWindowRect(app.main, &rect);
     check(rect.left == 0 && rect.top == 0, "opens at the top-left of the screen (%ld,%ld)",
@@ -124,6 +156,83 @@ void listDeleteAll() {
     }
 }
 
+BOOL CALLBACK findEdit(HWND child, LPARAM found) {
+    wchar_t className[16] = {};
+    GetClassNameW(child, className, 16);
+    if (_wcsicmp(className, L"Edit") != 0) {
+        return TRUE;
+    }
+    *reinterpret_cast<HWND*>(found) = child;
+    return FALSE;
+}
+
+// Picks `path` in the file dialog and presses its Open button. The name
+// field is the dialog's one edit control (inside its name combo box).
+void chooseInFileDialog(HWND dialog, const std::string& path) {
+    HWND name = nullptr;
+    EnumChildWindows(dialog, findEdit, reinterpret_cast<LPARAM>(&name));
+    check(name != nullptr, "the file dialog has a file name field");
+    const std::wstring wide = widen(path);
+    SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide.c_str()));
+    PostMessageW(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
+    check(waitUntil([&] { return !IsWindow(dialog); }), "the file dialog closes on Open");
+}
+
+// Convert converts the chosen file as a drop would; the dialog starts in the
+// folder of the latest one, and Cancel does nothing. The current folder,
+// where the settings are saved, stays the one the program started in.
+void listConvert() {
+    const std::vector<SettingsEntry> entries = {{"key", "FF0000", "0", "1"}};
+    App app;
+    std::string dir = prepare("convert", settingsText(false, entries));
+    makeDir(dir + "\\docs");
+    writeFile(dir + "\\docs\\chosen.txt", "a key\n");
+    writeFile(dir + "\\docs\\next.txt", "key b\n");
+    writeFile(dir + "\\docs\\noext", "key\n");
+    if (!start(app, dir)) {
+        return;
+    }
+    const std::string key = "<B><font color=#FF0000>key</font></B>";
+    struct Case {
+        std::string typed; // in the dialog's name field; empty: Cancel
+        std::string output;
+        std::string expected;
+        std::string status;
+    };
+    const Case cases[] = {
+        {dir + "\\docs\\chosen.txt", "chosen.html", "a " + key + "\r\n", convertedLine(1)},
+        // A bare name: the dialog starts in docs, the folder of the last Convert.
+        {"next.txt", "next.html", key + " b\r\n", convertedLine(1)},
+        {"\"next.txt\" \"noext\"", "next.html", key + " b\r\n",
+         convertedLine(1) + "\r\nnoext\x81\x46\x8F\x6F\x97\xCD\x96\xBC\x82\xC8\x82\xB5"},
+        {"", "next.html", key + " b\r\n",
+         convertedLine(1) + "\r\nnoext\x81\x46\x8F\x6F\x97\xCD\x96\xBC\x82\xC8\x82\xB5"},
+    };
+    for (const Case& c : cases) {
+        DeleteFileW(widen(dir + "\\docs\\" + c.output).c_str());
+        HWND dialog = pressForDialog(app, app.main, IDC_CONVERT);
+        check(dialog != nullptr, "Convert opens the file dialog");
+        if (dialog == nullptr) {
+            break;
+        }
+        if (c.typed.empty()) {
+            PostMessageW(GetDlgItem(dialog, IDCANCEL), BM_CLICK, 0, 0);
+            check(waitUntil([&] { return !IsWindow(dialog); }), "Cancel closes the file dialog");
+            settle(app.main);
+            check(!fileExists(dir + "\\docs\\" + c.output), "Cancel converts nothing");
+        } else {
+            chooseInFileDialog(dialog, c.typed);
+            waitUntil([&] { return readFile(dir + "\\docs\\" + c.output) == c.expected; });
+            checkBytes(readFile(dir + "\\docs\\" + c.output), c.expected,
+                       ("Convert of " + c.typed).c_str());
+        }
+        checkStatus(app, c.status, ("status after Convert of " + c.typed).c_str());
+    }
+    close(app);
+    checkBytes(settingsOf(app), settingsText(false, entries),
+               "settings saved in the folder the program started in");
+}
+
 void listNoSettingsFile() {
     App app;
     std::string dir = prepare("no-settings-file", "");
@@ -146,6 +255,7 @@ void runListGroup() {
     listDeleteLastAndGuards();
     listDeleteAll();
     listNoSettingsFile();
+    listConvert();
 }
 
 } // namespace gui

@@ -4,27 +4,55 @@
 namespace gui {
 namespace {
 
-// Not a test: shows both dialogs in turn for screenshots. Writes
-// main.ready, waits for main.shot, opens the editor on the newest entry,
-// writes editor.ready, waits for editor.shot, then closes everything.
+// Writes NAME.ready and waits for screenshots.sh to write NAME.shot.
+void shoot(const std::string& dir, const char* name) {
+    writeFile(dir + "\\" + name + ".ready", "");
+    check(waitUntil([&] { return fileExists(dir + "\\" + name + ".shot"); }, 60000),
+          "%s shot taken", name);
+}
+
+void closeDialog(HWND dialog, int button) {
+    if (dialog != nullptr) {
+        PostMessageW(item(dialog, button), BM_CLICK, 0, 0);
+        waitUntil([&] { return !IsWindow(dialog); });
+    }
+}
+
+// Not a test: shows in turn the main window, the editor on the newest
+// entry, the colour dialog over it, and the status after a drop with files
+// skipped (dropped by xdnd_drop.py, which reads plan.txt).
 void pose() {
     App app;
     std::vector<SettingsEntry> entries = abc();
     entries.push_back({"\x90\xD4\x82\xA2", "FF0000", "5", "5"}); // 赤い
     std::string dir = prepare("pose", settingsText(true, entries));
+    std::string plan;
+    for (const char* name : {"memo.txt", "page.html", "README"}) {
+        writeFile(dir + "\\" + name, "a b c\n");
+        plan += workUnix + "/pose/" + name + "\n";
+    }
+    writeFile(dir + "\\plan.txt", plan);
     if (!start(app, dir)) {
         return;
     }
-    writeFile(dir + "\\main.ready", "");
-    check(waitUntil([&] { return fileExists(dir + "\\main.shot"); }, 60000), "main shot taken");
+    shoot(dir, "main");
     HWND editor = pressForEditor(app, IDC_RENEW);
     check(editor != nullptr, "editor opens");
-    writeFile(dir + "\\editor.ready", "");
-    check(waitUntil([&] { return fileExists(dir + "\\editor.shot"); }, 60000), "editor shot taken");
+    shoot(dir, "editor");
     if (editor != nullptr) {
-        PostMessageW(editor, WM_CLOSE, 0, 0);
-        waitUntil([&] { return !IsWindow(editor); });
+        HWND colours = pressForDialog(app, editor, IDC_CHOOSE_COLOUR);
+        check(colours != nullptr, "colour dialog opens");
+        shoot(dir, "colour");
+        closeDialog(colours, IDCANCEL);
+        closeDialog(editor, IDCANCEL);
     }
+    RECT rect;
+    GetWindowRect(app.main, &rect);
+    writeFile(dir + "\\ready.txt", std::to_string(rect.left) + " " + std::to_string(rect.top) +
+                                       " " + std::to_string(rect.right) + " " +
+                                       std::to_string(rect.bottom) + "\n");
+    waitUntil([&] { return status(app).rfind(convertedLine(1), 0) == 0; }, 60000);
+    shoot(dir, "status");
     close(app);
 }
 } // namespace

@@ -126,6 +126,7 @@ struct FindWindowQuery {
     DWORD pid;
     HWND exclude;
     const wchar_t* title; // null: any
+    HWND owner;           // null: any
     HWND found;
 };
 
@@ -138,7 +139,8 @@ BOOL CALLBACK findDialog(HWND window, LPARAM param) {
     }
     wchar_t className[64] = {};
     GetClassNameW(window, className, 64);
-    if (std::wcscmp(className, L"#32770") != 0) {
+    if (std::wcscmp(className, L"#32770") != 0 ||
+        (query->owner != nullptr && GetWindow(window, GW_OWNER) != query->owner)) {
         return TRUE;
     }
     if (query->title != nullptr) {
@@ -154,10 +156,11 @@ BOOL CALLBACK findDialog(HWND window, LPARAM param) {
 
 } // namespace
 
-HWND waitForDialog(DWORD pid, HWND exclude, const wchar_t* title, DWORD timeout) {
+static HWND findDialogWindow(DWORD pid, HWND exclude, const wchar_t* title, HWND owner,
+                             DWORD timeout) {
     DWORD start = GetTickCount();
     do {
-        FindWindowQuery query{pid, exclude, title, nullptr};
+        FindWindowQuery query{pid, exclude, title, owner, nullptr};
         EnumWindows(findDialog, reinterpret_cast<LPARAM>(&query));
         if (query.found != nullptr) {
             return query.found;
@@ -165,6 +168,10 @@ HWND waitForDialog(DWORD pid, HWND exclude, const wchar_t* title, DWORD timeout)
         Sleep(20);
     } while (GetTickCount() - start < timeout);
     return nullptr;
+}
+
+HWND waitForDialog(DWORD pid, HWND exclude, const wchar_t* title, DWORD timeout) {
+    return findDialogWindow(pid, exclude, title, nullptr, timeout);
 }
 
 // Prepares a fresh working directory for a scenario; an empty settings text
@@ -357,5 +364,29 @@ std::string copyProgram(const std::string& dir) {
 
 std::string settingsOf(const App& app) {
     return readFile(app.dir + "\\TintMark.dat");
+}
+
+HWND pressForDialog(const App& app, HWND owner, int id) {
+    PostMessageW(item(owner, id), BM_CLICK, 0, 0);
+    return findDialogWindow(app.process.dwProcessId, nullptr, nullptr, owner, WAIT_MS);
+}
+
+const char PROGRESS_START[] = "\x95\xCF\x8A\xB7\x92\x86 "; // 変換中
+
+std::string status(const App& app) {
+    return text(app.main, IDC_STATUS);
+}
+
+std::string convertedLine(int count) {
+    return std::to_string(count) + " \x8C\x8F\x95\xCF\x8A\xB7\x82\xB5\x82\xDC\x82\xB5\x82\xBD";
+}
+
+bool batchRunning(const App& app) {
+    return IsWindowEnabled(item(app.main, IDC_NEW)) == FALSE;
+}
+
+void checkStatus(const App& app, const std::string& expected, const char* what) {
+    waitUntil([&] { return !batchRunning(app) && status(app) == expected; }, 120000);
+    checkBytes(status(app), expected, what);
 }
 } // namespace gui

@@ -100,6 +100,20 @@ void fillAndOk(const App& app, HWND editor, const std::string& keyword, const st
 void keyDown(HWND window, WPARAM key);
 std::string settingsOf(const App& app);
 
+// Clicks a button that opens a dialog owned by `owner` (a file or colour
+// dialog) and returns that dialog, or null when none opened.
+HWND pressForDialog(const App& app, HWND owner, int id);
+
+// Status text 1011 and its texts, in code page 932: "N 件変換しました" and the
+// start of a progress line, "変換中 ".
+std::string status(const App& app);
+std::string convertedLine(int count);
+extern const char PROGRESS_START[];
+// True while a batch runs: New waits for it, disabled.
+bool batchRunning(const App& app);
+// Waits until no batch runs and the status is `expected`; checks it.
+void checkStatus(const App& app, const std::string& expected, const char* what);
+
 // The groups, one file each; every one runs its scenarios in order.
 void runListGroup();
 void runEditorGroup();

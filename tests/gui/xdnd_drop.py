@@ -6,9 +6,12 @@ text/uri-list, the way a desktop file manager does.
 Usage: xdnd_drop.py DIR
 Waits for DIR/ready.txt (the window's screen rectangle: left top right
 bottom), reads DIR/plan.txt (one absolute Unix path a line; a blank line
-ends one drop and starts the next), drops each group in turn onto the
+ends one drop and starts the next; a line "wait NAME" waits for DIR/NAME
+before the next drop), drops each group in turn onto the
 window, waiting for the target to finish each drop, then creates
-DIR/drops.done. Exits non-zero when a drop is refused or times out.
+DIR/drops.done. A window busy with the previous drop refuses the next one;
+like a user, the source then tries again until it is taken. Exits non-zero
+when a drop is still refused or unfinished after the time limit.
 """
 import os
 import sys
@@ -31,17 +34,21 @@ def wait_for(path, timeout=TIMEOUT):
 
 
 def read_plan(path):
-    drops, current = [], []
+    """The drops, each a list of paths, and the waits, each a name."""
+    steps, current = [], []
     with open(path, "rb") as f:
         for line in f.read().decode("utf-8").split("\n"):
-            if line:
+            if line and not line.startswith("wait "):
                 current.append(line)
-            elif current:
-                drops.append(current)
+                continue
+            if current:
+                steps.append(current)
                 current = []
+            if line:
+                steps.append(line[len("wait "):])
     if current:
-        drops.append(current)
-    return drops
+        steps.append(current)
+    return steps
 
 
 def uri_list(paths):
@@ -102,9 +109,9 @@ class DragSource:
         request.requestor.send_event(notify, event_mask=0)
         self.d.flush()
 
-    def drop(self, target, x, y, paths):
-        payload = uri_list(paths)
-        self.window.set_selection_owner(self.atom["XdndSelection"], X.CurrentTime)
+    def offer(self, target, x, y, payload):
+        """Offers the drop once: True when it was taken and finished, False
+        when the window refused it."""
         self.send(target, "XdndEnter",
                   [self.window.id, XDND_VERSION << 24, self.atom["text/uri-list"]])
         self.send(target, "XdndPosition",
@@ -124,12 +131,21 @@ class DragSource:
                 if kind == self.atom["XdndStatus"] and not dropped:
                     if not data[1] & 1:
                         self.send(target, "XdndLeave", [self.window.id])
-                        sys.exit("xdnd_drop: the window refused the drop")
+                        return False
                     self.send(target, "XdndDrop", [self.window.id, 0, X.CurrentTime])
                     dropped = True
                 elif kind == self.atom["XdndFinished"]:
-                    return
+                    return True
         sys.exit("xdnd_drop: no XdndFinished within %d s" % TIMEOUT)
+
+    def drop(self, target, x, y, paths):
+        payload = uri_list(paths)
+        self.window.set_selection_owner(self.atom["XdndSelection"], X.CurrentTime)
+        end = time.time() + TIMEOUT
+        while not self.offer(target, x, y, payload):
+            if time.time() > end:
+                sys.exit("xdnd_drop: the window refused the drop")
+            time.sleep(0.2)
 
 
 def main():
@@ -159,8 +175,11 @@ def main():
             time.sleep(0.1)
     if target is None:
         sys.exit("xdnd_drop: no drop target at %d,%d" % (x, y))
-    for group in read_plan(os.path.join(work, "plan.txt")):
-        source.drop(target, x, y, group)
+    for step in read_plan(os.path.join(work, "plan.txt")):
+        if isinstance(step, str):
+            wait_for(os.path.join(work, step))
+        else:
+            source.drop(target, x, y, step)
     open(os.path.join(work, "drops.done"), "w").close()
 
 

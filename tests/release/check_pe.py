@@ -17,7 +17,7 @@ HIGH_ENTROPY_VA, DYNAMIC_BASE, NX_COMPAT = 0x20, 0x40, 0x100
 RT_VERSION, RT_MANIFEST = 16, 24
 # DLLs every Windows has in its system folder (and its KnownDLLs).
 SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "shell32.dll", "msvcrt.dll", "gdi32.dll",
-               "comctl32.dll", "advapi32.dll", "ole32.dll"}
+               "comctl32.dll", "comdlg32.dll", "advapi32.dll", "ole32.dll"}
 ASM1 = "{urn:schemas-microsoft-com:asm.v1}"
 ASM2 = "{urn:schemas-microsoft-com:asm.v2}"
 ASM3 = "{urn:schemas-microsoft-com:asm.v3}"
