@@ -88,7 +88,14 @@ static const EncodingName ENCODINGS[] = {
     {"cp932", ENCODING_ALWAYS_CP932},
     {"utf-8", ENCODING_ALWAYS_UTF8},
     {"utf8", ENCODING_ALWAYS_UTF8},
+    {"utf-16le", ENCODING_ALWAYS_UTF16LE},
+    {"utf16le", ENCODING_ALWAYS_UTF16LE},
+    {"utf-16be", ENCODING_ALWAYS_UTF16BE},
+    {"utf16be", ENCODING_ALWAYS_UTF16BE},
 };
+
+// Names that leave the byte order open, which only a mark would tell.
+static const char* const AMBIGUOUS_ENCODINGS[] = {"utf-16", "utf16"};
 
 static bool sameIgnoringCase(const char* a, const char* b) {
     for (; *a != '\0' && *b != '\0'; ++a, ++b) {
@@ -252,9 +259,21 @@ int main(int argc, char** argv) {
             break;
         case OPTION_ENCODING: {
             EncodingChoice choice = ENCODING_AUTO;
+            bool ambiguous = false;
+            for (const char* name : AMBIGUOUS_ENCODINGS) {
+                ambiguous = ambiguous || sameIgnoringCase(value, name);
+            }
+            if (ambiguous) {
+                std::fprintf(stderr,
+                             "tintmark: encoding \"%s\" does not say its byte order (use "
+                             "utf-16le or utf-16be; auto reads a UTF-16 file by its mark)\n",
+                             value);
+                return 2;
+            }
             if (!encodingNamed(value, &choice)) {
                 std::fprintf(stderr,
-                             "tintmark: unknown encoding \"%s\" (use auto, cp932 or utf-8)\n",
+                             "tintmark: unknown encoding \"%s\" (use auto, cp932, utf-8, "
+                             "utf-16le or utf-16be)\n",
                              value);
                 return 2;
             }
