@@ -181,6 +181,32 @@ static bool findConfigFile() {
     return length > 0 && static_cast<size_t>(length) < sizeof configFile;
 }
 
+// Tells, once for each entry, which keyword or colour of a UTF-8 settings
+// file has a character that code page 932 cannot hold, and where.
+static void reportKeptEntries(const char* file) {
+    for (int32_t i = 0; i < decorationTable.count; ++i) {
+        const uint8_t kept = decorationTable.entries[i].keptUtf8;
+        const int line = static_cast<int>(settingsKeywordLine(i));
+        if (kept == (KEPT_KEYWORD | KEPT_COLOUR)) {
+            std::fprintf(stderr,
+                         "tintmark: %s:%d: the keyword (and the colour on line %d) has a "
+                         "character that code page 932 cannot hold; kept as written, the "
+                         "keyword matches nothing\n",
+                         file, line, line + 1);
+        } else if (kept == KEPT_KEYWORD) {
+            std::fprintf(stderr,
+                         "tintmark: %s:%d: the keyword has a character that code page 932 "
+                         "cannot hold; kept as written, it matches nothing\n",
+                         file, line);
+        } else if (kept == KEPT_COLOUR) {
+            std::fprintf(stderr,
+                         "tintmark: %s:%d: the colour has a character that code page 932 "
+                         "cannot hold; it is written as it stands\n",
+                         file, line + 1);
+        }
+    }
+}
+
 // Chooses and loads the settings file. False when --settings named one that
 // cannot be read: nothing may be converted then.
 static bool loadChosenSettings(const char* named) {
@@ -189,6 +215,7 @@ static bool loadChosenSettings(const char* named) {
             std::fprintf(stderr, "tintmark: %s: cannot read the settings file\n", named);
             return false;
         }
+        reportKeptEntries(named);
         return true;
     }
     const bool configKnown = findConfigFile();
@@ -212,6 +239,7 @@ static bool loadChosenSettings(const char* named) {
                      "tintmark: %s: cannot read the settings file; no keyword is decorated\n",
                      found);
     }
+    reportKeptEntries(found);
     return true;
 }
 

@@ -24,10 +24,12 @@
 
 int32_t selectedRow = -1;
 char listText[LIST_TEXT_SIZE];
+bool listTextUtf8;
 
-void setListText(const char* keyword) {
+void setListText(const char* keyword, bool keptUtf8) {
     std::memset(listText, 0, sizeof listText);
     std::snprintf(listText, sizeof listText, "%s", keyword);
+    listTextUtf8 = keptUtf8;
 }
 
 void runMainWindow() {
@@ -38,10 +40,10 @@ static LRESULT sendToList(HWND window, UINT message, WPARAM wParam, LPARAM lPara
     return SendMessageW(GetDlgItem(window, IDC_KEYWORD_LIST), message, wParam, lParam);
 }
 
-// Inserts listText, code page 932 bytes, as the text of row `row`.
+// Inserts listText, a keyword's bytes, as the text of row `row`.
 static void insertRow(HWND window, int32_t row) {
     static wchar_t text[LIST_TEXT_SIZE];
-    cp932ToText(listText, text, LIST_TEXT_SIZE);
+    entryBytesToText(listText, listTextUtf8, text, LIST_TEXT_SIZE);
     sendToList(window, LB_INSERTSTRING, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(text));
 }
 
@@ -50,7 +52,8 @@ static void insertRow(HWND window, int32_t row) {
 static void fillList(HWND window) {
     trace("Init Dialog\n");
     for (int32_t i = 0; i < decorationTable.count; ++i) {
-        setListText(entryText(decorationTable.entries[i]));
+        const DecorationEntry& entry = decorationTable.entries[i];
+        setListText(entryText(entry), (entry.keptUtf8 & KEPT_KEYWORD) != 0);
         insertRow(window, 0);
         sendToList(window, LB_SETCURSEL, 0, 0);
     }

@@ -12,6 +12,7 @@ extern int32_t selectedRow;
 // more than the longest keyword the table keeps.
 constexpr int LIST_TEXT_SIZE = 512;
 extern char listText[LIST_TEXT_SIZE];
+extern bool listTextUtf8; // listText is a keyword kept in UTF-8
 
 // Clears listText and puts the keyword into it, cut to fit.
-void setListText(const char* keyword);
+void setListText(const char* keyword, bool keptUtf8 = false);
