@@ -11,13 +11,13 @@ bool writeToFile(void* file, const char* bytes, size_t length) {
 
 // Encodes UTF-8 into UTF-16 a block at a time, on the stack of whichever
 // thread writes.
-template <bool BIG_ENDIAN>
+template <bool BIG>
 static bool writeUtf16ToFile(void* file, const char* bytes, size_t length) {
     unsigned char block[16384];
     const unsigned char* text = reinterpret_cast<const unsigned char*>(bytes);
     while (length > 0) {
         size_t taken = 0;
-        const size_t encoded = encodeUtf16(text, length, BIG_ENDIAN, block, sizeof block, &taken);
+        const size_t encoded = encodeUtf16(text, length, BIG, block, sizeof block, &taken);
         if (std::fwrite(block, 1, encoded, static_cast<FILE*>(file)) != encoded) {
             return false;
         }
