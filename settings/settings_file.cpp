@@ -10,7 +10,6 @@
 #include "core/diagnostics.h"
 #include "core/text_reader.h"
 #include "core/text_writer.h"
-#include "core/utf16.h"
 #include "platform/platform.h"
 
 const char SETTINGS_FILE_NAME[] = TINTMARK_SETTINGS_NAME;
@@ -112,31 +111,55 @@ static SettingsForm formOf(TextReader* in) {
     return high && wellFormed && carried == 0 ? SETTINGS_UTF8 : SETTINGS_CP932;
 }
 
-// A keyword or colour line of a UTF-8 file (`length` bytes, LF excluded) in
-// code page 932 at `out`: converted exactly, or, when a character has no
-// code page 932 form, kept as it is, cut to whole characters within `limit`
-// bytes. Returns whether it was kept; *outLength gets its length.
+// The code page 932 form of one character of UTF-8 (`length` bytes) at
+// `code`; false when it has none.
+static bool characterToCp932(const unsigned char* utf8, int length, char* code,
+                             size_t* codeLength) {
+    return length > 0 && utf8ToCp932(utf8, static_cast<size_t>(length), code, 2, codeLength);
+}
+
+// A keyword or colour line of a UTF-8 file (`length` bytes, LF excluded) as
+// the table keeps it in `limit` bytes, at `out`, cut where a character ends.
+// When the characters of the line's first `limit` bytes have code page 932
+// forms, they are converted exactly, and as many characters after them as
+// fit in `limit` bytes of code page 932, up to one that has none; else
+// those bytes are kept as they are, and true is returned. Either way the
+// same line saved and read again gives the same bytes.
 static bool fromUtf8(const char* line, int length, int limit, char* out, int* outLength) {
     const unsigned char* bytes = reinterpret_cast<const unsigned char*>(line);
-    // An over-long line was cut where it filled the buffer.
-    const size_t whole = wholeUtf8Length(bytes, static_cast<size_t>(length));
-    size_t converted = 0;
-    if (utf8ToCp932(bytes, whole, out, UTF8_LINE_BUFFER, &converted)) {
-        *outLength = static_cast<int>(converted);
-        return false;
-    }
     int kept = 0;
+    bool convertible = true;
     while (kept < length) {
+        // A byte that begins no character is one of its own, with no form.
         const int sequence = utf8SequenceLength(bytes + kept, static_cast<size_t>(length - kept));
         const int next = kept + (sequence > 0 ? sequence : 1);
         if (next > limit) {
             break;
         }
+        char code[2];
+        size_t codeLength = 0;
+        convertible = convertible && characterToCp932(bytes + kept, sequence, code, &codeLength);
         kept = next;
     }
-    std::memcpy(out, line, static_cast<size_t>(kept));
-    *outLength = kept;
-    return true;
+    if (!convertible) {
+        std::memcpy(out, line, static_cast<size_t>(kept));
+        *outLength = kept;
+        return true;
+    }
+    int at = 0;
+    int written = 0;
+    while (at < length) {
+        const int sequence = utf8SequenceLength(bytes + at, static_cast<size_t>(length - at));
+        size_t codeLength = 0;
+        if (!characterToCp932(bytes + at, sequence, out + written, &codeLength) ||
+            written + static_cast<int>(codeLength) > limit) {
+            break;
+        }
+        written += static_cast<int>(codeLength);
+        at += sequence;
+    }
+    *outLength = written;
+    return false;
 }
 
 bool loadSettings() {
