@@ -17,6 +17,17 @@
 
 namespace {
 
+template <bool BIG> inline unsigned unitAt(const unsigned char* raw) {
+    return BIG ? (raw[0] << 8) | raw[1] : (raw[1] << 8) | raw[0];
+}
+
+template <bool BIG> inline void putUnit(unsigned char* out, unsigned unit) {
+    out[BIG ? 0 : 1] = static_cast<unsigned char>(unit >> 8);
+    out[BIG ? 1 : 0] = static_cast<unsigned char>(unit & 0xFF);
+}
+
+#if !defined(__SSE2__)
+// Without SSE2, eight bytes at a time as one word.
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
 constexpr bool HOST_BIG_ENDIAN = true;
 #else
@@ -27,15 +38,6 @@ constexpr bool HOST_BIG_ENDIAN = false;
 // exactly when they hold four units of ASCII.
 template <bool BIG> constexpr uint64_t asciiUnitsMask() {
     return BIG == HOST_BIG_ENDIAN ? 0xFF80FF80FF80FF80ull : 0x80FF80FF80FF80FFull;
-}
-
-template <bool BIG> inline unsigned unitAt(const unsigned char* raw) {
-    return BIG ? (raw[0] << 8) | raw[1] : (raw[1] << 8) | raw[0];
-}
-
-template <bool BIG> inline void putUnit(unsigned char* out, unsigned unit) {
-    out[BIG ? 0 : 1] = static_cast<unsigned char>(unit >> 8);
-    out[BIG ? 1 : 0] = static_cast<unsigned char>(unit & 0xFF);
 }
 
 // Four bytes, the low half of `bytes`, each in the low byte of a 16-bit
@@ -63,6 +65,7 @@ inline void putAsciiUnits(unsigned char* out, uint64_t word, const unsigned char
         putUnit<BIG>(out + 2 * k, bytes[k]);
     }
 }
+#endif
 
 // Writes `code` (below 0x110000) in UTF-8 at `to`; returns its length. A
 // lone surrogate takes the form of any code point below 0x10000.
@@ -166,8 +169,7 @@ size_t decodeIn(const unsigned char* raw, size_t length, bool final, unsigned ch
             break; // the unit after it decides
         }
         size_t units;
-        const uint32_t code =
-            codeOf(unit, hasNext, hasNext ? unitAt<BIG>(raw + i + 2) : 0, &units);
+        const uint32_t code = codeOf(unit, hasNext, hasNext ? unitAt<BIG>(raw + i + 2) : 0, &units);
         if (capacity - o < utf8Length(code)) {
             break;
         }
@@ -218,8 +220,7 @@ template <bool BIG> inline size_t putUtf16(unsigned char* out, uint32_t code) {
 
 // Stores the units of the ASCII at `text` up to its first byte that is not
 // (at most 16; readable and room for 16 units), and returns how many.
-template <bool BIG>
-inline size_t putAsciiRun(const unsigned char* text, unsigned char* out) {
+template <bool BIG> inline size_t putAsciiRun(const unsigned char* text, unsigned char* out) {
 #if defined(__SSE2__)
     // All sixteen stored; those past the run are written over.
     const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text));
@@ -266,8 +267,10 @@ size_t encodeIn(const unsigned char* text, size_t length, unsigned char* out, si
             }
             const unsigned second = text[i + 1];
             const unsigned third = text[i + 2];
-            if (first - 0xE1 <= 0xEF - 0xE1 && ((second & 0xC0) | ((third & 0xC0) << 8)) == 0x8080) {
-                putUnit<BIG>(out + o, ((first & 0x0F) << 12) | ((second & 0x3F) << 6) | (third & 0x3F));
+            if (first - 0xE1 <= 0xEF - 0xE1 &&
+                ((second & 0xC0) | ((third & 0xC0) << 8)) == 0x8080) {
+                putUnit<BIG>(out + o,
+                             ((first & 0x0F) << 12) | ((second & 0x3F) << 6) | (third & 0x3F));
                 o += 2;
                 i += 3;
                 continue;

@@ -69,6 +69,15 @@ static int readSettingsLine(TextReader* in, char* line, int capacity) {
     return length;
 }
 
+// Goes back to the file's start; a file that cannot is one that could not
+// be read.
+static void startAgain(TextReader* in) {
+    if (!rewindTextReader(in)) {
+        in->failed = true;
+        in->atEnd = true;
+    }
+}
+
 // How the file is written: UTF-8 when it begins with the byte-order mark,
 // or when it has bytes of 0x80 or more and all of them are well-formed
 // UTF-8, the rule a text is read by, over the whole file (up to a 0x1A);
@@ -83,7 +92,7 @@ static SettingsForm formOf(TextReader* in) {
         const int got =
             readTextLine(in, reinterpret_cast<char*>(chunk) + carried, SETTINGS_LINE_BUFFER);
         if (first && got >= 3 && std::memcmp(chunk, UTF8_MARK, 3) == 0) {
-            rewindTextReader(in);
+            startAgain(in);
             return SETTINGS_UTF8_MARK;
         }
         if (got == 0) {
@@ -107,7 +116,7 @@ static SettingsForm formOf(TextReader* in) {
         carried = length - i;
         std::memmove(chunk, chunk + i, carried);
     }
-    rewindTextReader(in);
+    startAgain(in);
     return high && wellFormed && carried == 0 ? SETTINGS_UTF8 : SETTINGS_CP932;
 }
 
