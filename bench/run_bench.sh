@@ -386,9 +386,9 @@ for t in 50 512; do
     failed=$((failed + 1))
   fi
   if [[ ${utf16_same[$t]} == yes ]]; then
-    printf '  %-40s %12s  %-12s %s\n' "UTF-16 output = UTF-8 output in UTF-16, $t" identical "" PASS
+    printf '  %-40s %12s  %-12s %s\n' "UTF-16 output = UTF-8's in UTF-16, $t" identical "" PASS
   else
-    printf '  %-40s %12s  %-12s %s\n' "UTF-16 output = UTF-8 output in UTF-16, $t" differs "" FAIL
+    printf '  %-40s %12s  %-12s %s\n' "UTF-16 output = UTF-8's in UTF-16, $t" differs "" FAIL
     failed=$((failed + 1))
   fi
   if [[ ${same[$t]} == yes ]]; then
