@@ -237,7 +237,7 @@ void openTextRegions(TextRegionReader* reader, FILE* file, int64_t size, Encodin
         u.last = u.length > 0 ? u.raw[u.length - 1] : 0;
         reader->utf16 = u.length == 2 && ((u.raw[0] == 0xFF && u.raw[1] == 0xFE) ||
                                           (u.raw[0] == 0xFE && u.raw[1] == 0xFF));
-        u.bigEndian = u.raw[0] == 0xFE;
+        u.bigEndian = reader->utf16 && u.raw[0] == 0xFE;
         if (!reader->utf16) {
             // The text's first bytes, read like any after them.
             reader->atEnd = u.fileEnd;
