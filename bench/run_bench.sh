@@ -6,11 +6,13 @@
 # keywords and text dominate (tintmark_corpus --japanese), is converted with
 # its own tables of 50 and 512 entries; and the first corpus in UTF-8
 # (iconv's), with the first corpus's tables, whose output must be the first
-# corpus's output in UTF-8 and cost at most 1.10 times as much per byte. For
-# all three, the CPU time per byte of output with 512 entries is checked
-# against that with 50. Also measures the
-# converter's peak memory, and its time on a much larger input to show time
-# grows linearly with size. bench/run_hostile.sh times tables chosen to make
+# corpus's output in UTF-8 and cost at most 1.10 times as much per byte; and
+# the first corpus in UTF-16 LE with its mark, whose output must be the UTF-8
+# corpus's output in UTF-16 LE and cost at most 2 times as much per byte of
+# output as the UTF-8 corpus's. For the first three, the CPU time per byte
+# of output with 512 entries is checked against that with 50. Also measures
+# the converter's peak memory, and its time on a much larger input to show
+# time grows linearly with size. bench/run_hostile.sh times tables chosen to make
 # matching slow.
 #
 #   bench/run_bench.sh [--size SIZE] [--big-size SIZE] [--reps N] [--ref-reps N]
@@ -150,7 +152,8 @@ check() {
 }
 
 # --- corpus and tables -----------------------------------------------------
-mkdir "$scratch/t50" "$scratch/t512" "$scratch/j50" "$scratch/j512" "$scratch/u50" "$scratch/u512"
+mkdir "$scratch/t50" "$scratch/t512" "$scratch/j50" "$scratch/j512" "$scratch/u50" "$scratch/u512" \
+  "$scratch/w50" "$scratch/w512"
 progress "generating a $size corpus and the tables of 50 and 512 entries"
 corpus_note=$("$corpus_tool" --seed "$seed" --size "$size" --text "$scratch/corpus.txt" \
   --table 50 "$scratch/t50/TintMark.dat" --table 512 "$scratch/t512/TintMark.dat" 2>&1) ||
@@ -180,8 +183,16 @@ iconv -f CP932 -t UTF-8 "$scratch/corpus.txt" >"$scratch/u50/corpus.txt" ||
 ln "$scratch/u50/corpus.txt" "$scratch/u512/corpus.txt" 2>/dev/null ||
   cp "$scratch/u50/corpus.txt" "$scratch/u512/corpus.txt"
 utf8_bytes=$(stat -c %s "$scratch/u50/corpus.txt")
+# And in UTF-16 LE after its mark FF FE: converted in its UTF-8 form.
+progress "converting the corpus to UTF-16 LE"
+{ printf '\xff\xfe' && iconv -f CP932 -t UTF-16LE "$scratch/corpus.txt"; } >"$scratch/w50/corpus.txt" ||
+  die "iconv could not convert the corpus"
+ln "$scratch/w50/corpus.txt" "$scratch/w512/corpus.txt" 2>/dev/null ||
+  cp "$scratch/w50/corpus.txt" "$scratch/w512/corpus.txt"
+utf16_bytes=$(stat -c %s "$scratch/w50/corpus.txt")
 for t in 50 512; do
   cp "$scratch/t$t/TintMark.dat" "$scratch/u$t/"
+  cp "$scratch/t$t/TintMark.dat" "$scratch/w$t/"
 done
 
 # --- timings ---------------------------------------------------------------
@@ -192,6 +203,7 @@ declare -A rss
 for t in 50 512; do
   rss[$t]=$(peak_kib "$scratch/t$t" "$converter" corpus.txt)
 done
+rss[utf16]=$(peak_kib "$scratch/w512" "$converter" corpus.txt)
 
 progress "timing the converter (50 and 512 entries) and the copy, $reps runs each"
 for ((i = 0; i < reps; i++)); do
@@ -207,9 +219,11 @@ for ((i = 0; i < reps; i++)); do
     timed "jconv$t" "$scratch/j$t" "$converter" corpus.txt
     if ((fresh)); then rm -f "$scratch/u$t/corpus.html"; fi
     timed "uconv$t" "$scratch/u$t" "$converter" corpus.txt
+    if ((fresh)); then rm -f "$scratch/w$t/corpus.html"; fi
+    timed "wconv$t" "$scratch/w$t" "$converter" corpus.txt
   done
 done
-declare -A japanese_out utf8_out utf8_same
+declare -A japanese_out utf8_out utf8_same utf16_out utf16_same
 for t in 50 512; do
   japanese_out[$t]=$(stat -c %s "$scratch/j$t/corpus.html")
   rm -f "$scratch/j$t/corpus.html"
@@ -221,7 +235,16 @@ for t in 50 512; do
   else
     utf8_same[$t]=NO
   fi
-  rm -f "$scratch/u$t/corpus.html"
+  utf16_out[$t]=$(stat -c %s "$scratch/w$t/corpus.html")
+  # The UTF-16 text's output is its UTF-8 form's, which is the UTF-8
+  # corpus after the mark, in UTF-16 again.
+  if cmp -s <(printf '\xff\xfe' && iconv -f UTF-8 -t UTF-16LE "$scratch/u$t/corpus.html") \
+    "$scratch/w$t/corpus.html"; then
+    utf16_same[$t]=yes
+  else
+    utf16_same[$t]=NO
+  fi
+  rm -f "$scratch/u$t/corpus.html" "$scratch/w$t/corpus.html"
 done
 
 declare -A same out_bytes
@@ -299,7 +322,9 @@ echo "  output: $(ratio "${out_bytes[50]}" "$bytes")x the input's size with 50 e
   "$(ratio "${out_bytes[512]}" "$bytes")x with 512; Japanese corpus:" \
   "$(ratio "${japanese_out[50]}" "$japanese_bytes")x and $(ratio "${japanese_out[512]}" "$japanese_bytes")x;" \
   "UTF-8 corpus ($(ratio "$utf8_bytes" "$bytes")x the size):" \
-  "$(ratio "${utf8_out[50]}" "$utf8_bytes")x and $(ratio "${utf8_out[512]}" "$utf8_bytes")x"
+  "$(ratio "${utf8_out[50]}" "$utf8_bytes")x and $(ratio "${utf8_out[512]}" "$utf8_bytes")x;" \
+  "UTF-16 LE corpus ($(ratio "$utf16_bytes" "$bytes")x the size):" \
+  "$(ratio "${utf16_out[50]}" "$utf16_bytes")x and $(ratio "${utf16_out[512]}" "$utf16_bytes")x"
 echo "  medians of $reps runs (converter, copy) and of $ref_reps run(s) of the slow reference;" \
   "checks on $basis time; outputs $( ((fresh)) && echo "removed before each run" || echo "written over")"
 echo
@@ -311,6 +336,8 @@ row "converter, Japanese, 50 entries" jconv50 "$japanese_bytes" "${japanese_out[
 row "converter, Japanese, 512 entries" jconv512 "$japanese_bytes" "${japanese_out[512]}"
 row "converter, UTF-8, 50 entries" uconv50 "$utf8_bytes" "${utf8_out[50]}"
 row "converter, UTF-8, 512 entries" uconv512 "$utf8_bytes" "${utf8_out[512]}"
+row "converter, UTF-16 LE, 50 entries" wconv50 "$utf16_bytes" "${utf16_out[50]}"
+row "converter, UTF-16 LE, 512 entries" wconv512 "$utf16_bytes" "${utf16_out[512]}"
 row "reference, 50 entries" ref50 "$bytes"
 row "reference, 512 entries" ref512 "$bytes"
 if [[ $big_size != 0 ]]; then
@@ -333,8 +360,13 @@ for t in 50 512; do
   check "CPU per output byte, UTF-8 / first, $t" \
     "$(per_output_ratio "uconv$t" "${utf8_out[$t]}" "conv$t" "${out_bytes[$t]}")" "<=" 1.10 x
 done
+for t in 50 512; do
+  check "CPU per output byte, UTF-16 / UTF-8, $t" \
+    "$(per_output_ratio "wconv$t" "${utf16_out[$t]}" "uconv$t" "${utf8_out[$t]}")" "<=" 2 x
+done
 check "peak memory, $mib MiB, 50 entries" "${rss[50]}" "<" 8192 " KiB"
 check "peak memory, $mib MiB, 512 entries" "${rss[512]}" "<" 8192 " KiB"
+check "peak memory, UTF-16 LE, 512 entries" "${rss[utf16]}" "<" 8192 " KiB"
 if [[ $big_size != 0 ]]; then
   check "peak memory, $big_mib MiB, 512 entries" "$big_rss" "<" 8192 " KiB"
   # Linear time: the large input costs no more per byte than the small one,
@@ -351,6 +383,12 @@ for t in 50 512; do
     printf '  %-40s %12s  %-12s %s\n' "UTF-8 output = output in UTF-8, $t" identical "" PASS
   else
     printf '  %-40s %12s  %-12s %s\n' "UTF-8 output = output in UTF-8, $t" differs "" FAIL
+    failed=$((failed + 1))
+  fi
+  if [[ ${utf16_same[$t]} == yes ]]; then
+    printf '  %-40s %12s  %-12s %s\n' "UTF-16 output = UTF-8's in UTF-16, $t" identical "" PASS
+  else
+    printf '  %-40s %12s  %-12s %s\n' "UTF-16 output = UTF-8's in UTF-16, $t" differs "" FAIL
     failed=$((failed + 1))
   fi
   if [[ ${same[$t]} == yes ]]; then

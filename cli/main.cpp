@@ -20,31 +20,37 @@
 #include "tintmark_version.h"
 
 static const char usageText[] =
-    "usage: tintmark [--help | --version] [--settings FILE] [--encoding auto|cp932|utf-8]\n"
-    "                [--] FILE...\n"
+    "usage: tintmark [--help | --version] [--settings FILE]\n"
+    "                [--encoding auto|cp932|utf-8|utf-16le|utf-16be] [--] FILE...\n"
     "  (writes FILE's name up to its last '.' followed by \"html\"; \"-\" converts\n"
     "  standard input to standard output)\n";
 
 static const char helpText[] =
-    "Converts each FILE, plain text in code page 932 (Shift-JIS) or UTF-8, into an\n"
-    "HTML fragment with the keywords of a settings file decorated. The output goes\n"
-    "beside the input: its path up to and including its last '.', then \"html\". A\n"
-    "FILE of \"-\" (once at most) converts standard input to standard output.\n"
+    "Converts each FILE, plain text in code page 932 (Shift-JIS), UTF-8 or UTF-16,\n"
+    "into an HTML fragment with the keywords of a settings file decorated. The\n"
+    "output goes beside the input: its path up to and including its last '.', then\n"
+    "\"html\". A FILE of \"-\" (once at most) converts standard input to standard\n"
+    "output.\n"
     "\n"
     "  --help             print this help and exit\n"
     "  --version          print the version and exit\n"
     "  --settings FILE    read the keywords from FILE (also --settings=FILE); when\n"
     "                     it cannot be read, nothing is converted\n"
     "  --encoding NAME    read every FILE as NAME (also --encoding=NAME): auto, the\n"
-    "                     default, decides for each file; cp932 or utf-8 forces one\n"
+    "                     default, decides for each file; cp932, utf-8, utf-16le or\n"
+    "                     utf-16be forces one (utf-16 alone, with no byte order, is\n"
+    "                     refused)\n"
     "  --                 end of the options: every later argument is a file\n"
     "\n"
-    "A file is read as UTF-8 when it begins with a byte-order mark, or when the\n"
-    "64 KiB from its first non-ASCII byte on are valid UTF-8; otherwise as code\n"
-    "page 932. In UTF-8 files the keywords (kept in code page 932) are searched for\n"
-    "in UTF-8. A keyword only ever matches whole characters, never the second\n"
-    "byte of one. A code page 932 file whose non-ASCII bytes happen to be valid\n"
-    "UTF-8 (half-width katakana such as the bytes C3 B1) is read as UTF-8: use\n"
+    "A file that begins with FF FE or FE FF is UTF-16 (little- or big-endian): it\n"
+    "is converted as its UTF-8 form would be, and written in UTF-16 again, in its\n"
+    "own byte order; an odd last byte is copied as it is. A file is read as UTF-8\n"
+    "when it begins with EF BB BF, or when the 64 KiB from its first non-ASCII\n"
+    "byte on are valid UTF-8; otherwise as code page 932. In UTF-8 and UTF-16\n"
+    "files the keywords (kept in code page 932) are searched for in UTF-8. A\n"
+    "keyword only ever matches whole characters, never the second byte of one. A\n"
+    "code page 932 file whose non-ASCII bytes happen to be valid UTF-8\n"
+    "(half-width katakana such as the bytes C3 B1) is read as UTF-8: use\n"
     "--encoding cp932 for it.\n"
     "\n"
     "Without --settings, the first of these that exists is read:\n"
@@ -52,7 +58,11 @@ static const char helpText[] =
     "  $XDG_CONFIG_HOME/tintmark/TintMark.dat   when XDG_CONFIG_HOME is an absolute path\n"
     "  ~/.config/tintmark/TintMark.dat          otherwise\n"
     "With none, the files are converted with no keyword decorated. The settings\n"
-    "file is never written.\n"
+    "file is never written. It may be in code page 932 or in UTF-8, decided as\n"
+    "for a text but over the whole file (half-width katakana alone can make a\n"
+    "code page 932 file read as UTF-8); a keyword or colour of a UTF-8 file that\n"
+    "code page 932 cannot hold is kept as written, such a keyword matches\n"
+    "nothing, and each is named on stderr with its line.\n"
     "\n"
     "Exit status: 0 when every file was converted, 1 when one was skipped or\n"
     "could not be read (each named on stderr), 2 when no file was given, an\n"
@@ -88,7 +98,14 @@ static const EncodingName ENCODINGS[] = {
     {"cp932", ENCODING_ALWAYS_CP932},
     {"utf-8", ENCODING_ALWAYS_UTF8},
     {"utf8", ENCODING_ALWAYS_UTF8},
+    {"utf-16le", ENCODING_ALWAYS_UTF16LE},
+    {"utf16le", ENCODING_ALWAYS_UTF16LE},
+    {"utf-16be", ENCODING_ALWAYS_UTF16BE},
+    {"utf16be", ENCODING_ALWAYS_UTF16BE},
 };
+
+// Names that leave the byte order open, which only a mark would tell.
+static const char* const AMBIGUOUS_ENCODINGS[] = {"utf-16", "utf16"};
 
 static bool sameIgnoringCase(const char* a, const char* b) {
     for (; *a != '\0' && *b != '\0'; ++a, ++b) {
@@ -174,6 +191,32 @@ static bool findConfigFile() {
     return length > 0 && static_cast<size_t>(length) < sizeof configFile;
 }
 
+// Tells, once for each entry, which keyword or colour of a UTF-8 settings
+// file has a character that code page 932 cannot hold, and where.
+static void reportKeptEntries(const char* file) {
+    for (int32_t i = 0; i < decorationTable.count; ++i) {
+        const uint8_t kept = decorationTable.entries[i].keptUtf8;
+        const int line = static_cast<int>(settingsKeywordLine(i));
+        if (kept == (KEPT_KEYWORD | KEPT_COLOUR)) {
+            std::fprintf(stderr,
+                         "tintmark: %s:%d: the keyword (and the colour on line %d) has a "
+                         "character that code page 932 cannot hold; kept as written, the "
+                         "keyword matches nothing\n",
+                         file, line, line + 1);
+        } else if (kept == KEPT_KEYWORD) {
+            std::fprintf(stderr,
+                         "tintmark: %s:%d: the keyword has a character that code page 932 "
+                         "cannot hold; kept as written, it matches nothing\n",
+                         file, line);
+        } else if (kept == KEPT_COLOUR) {
+            std::fprintf(stderr,
+                         "tintmark: %s:%d: the colour has a character that code page 932 "
+                         "cannot hold; it is written as it stands\n",
+                         file, line + 1);
+        }
+    }
+}
+
 // Chooses and loads the settings file. False when --settings named one that
 // cannot be read: nothing may be converted then.
 static bool loadChosenSettings(const char* named) {
@@ -182,6 +225,7 @@ static bool loadChosenSettings(const char* named) {
             std::fprintf(stderr, "tintmark: %s: cannot read the settings file\n", named);
             return false;
         }
+        reportKeptEntries(named);
         return true;
     }
     const bool configKnown = findConfigFile();
@@ -205,6 +249,7 @@ static bool loadChosenSettings(const char* named) {
                      "tintmark: %s: cannot read the settings file; no keyword is decorated\n",
                      found);
     }
+    reportKeptEntries(found);
     return true;
 }
 
@@ -252,9 +297,21 @@ int main(int argc, char** argv) {
             break;
         case OPTION_ENCODING: {
             EncodingChoice choice = ENCODING_AUTO;
+            bool ambiguous = false;
+            for (const char* name : AMBIGUOUS_ENCODINGS) {
+                ambiguous = ambiguous || sameIgnoringCase(value, name);
+            }
+            if (ambiguous) {
+                std::fprintf(stderr,
+                             "tintmark: encoding \"%s\" does not say its byte order (use "
+                             "utf-16le or utf-16be; auto reads a UTF-16 file by its mark)\n",
+                             value);
+                return 2;
+            }
             if (!encodingNamed(value, &choice)) {
                 std::fprintf(stderr,
-                             "tintmark: unknown encoding \"%s\" (use auto, cp932 or utf-8)\n",
+                             "tintmark: unknown encoding \"%s\" (use auto, cp932, utf-8, "
+                             "utf-16le or utf-16be)\n",
                              value);
                 return 2;
             }

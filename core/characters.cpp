@@ -65,6 +65,17 @@ int utf8SequenceLength(const unsigned char* bytes, size_t available, bool cutIsW
     return length;
 }
 
+int generalisedSequenceLength(const unsigned char* bytes, size_t available, bool cutIsWellFormed) {
+    const int length = utf8SequenceLength(bytes, available, cutIsWellFormed);
+    if (length != 0 || bytes[0] != 0xED || available < 2 || bytes[1] < 0xA0 || bytes[1] > 0xBF) {
+        return length;
+    }
+    if (available < 3) {
+        return cutIsWellFormed ? 3 : 0;
+    }
+    return (bytes[2] & 0xC0) == 0x80 ? 3 : 0;
+}
+
 bool isWellFormedUtf8(const unsigned char* text, size_t length, bool cutIsWellFormed) {
     size_t i = 0;
     while (i < length) {
@@ -117,7 +128,9 @@ size_t pieceLengthAtLimit(const unsigned char* text, size_t limit, size_t availa
             --start;
         }
         if ((text[start] & 0xC0) != 0x80) {
-            const int sequence = utf8SequenceLength(text + start, available - start);
+            const int sequence = encoding == TEXT_UTF16
+                                     ? generalisedSequenceLength(text + start, available - start)
+                                     : utf8SequenceLength(text + start, available - start);
             if (start + static_cast<size_t>(sequence) > limit) {
                 cut = start;
             }
@@ -148,7 +161,7 @@ static const char* windowsOnlyByte(unsigned char byte) {
 }
 
 bool cp932ToUtf8(const unsigned char* bytes, int length, char* utf8, size_t capacity,
-                 size_t* utf8Length) {
+                 size_t* utf8Length, const char* unmapped) {
     size_t written = 0;
     *utf8Length = 0;
     for (int i = 0; i < length;) {
@@ -163,15 +176,17 @@ bool cp932ToUtf8(const unsigned char* bytes, int length, char* utf8, size_t capa
             oneLength = std::strlen(fixed);
             std::memcpy(one, fixed, oneLength);
         } else {
-            if (isCp932Lead(byte)) {
-                if (i + 1 >= length || !isCp932Trail(bytes[i + 1])) {
-                    return false; // a lone lead byte
-                }
-                taken = 2;
-            }
-            if (!platformCp932CharacterToUtf8(reinterpret_cast<const char*>(bytes + i),
+            // A lone lead byte is a character of its own, with no form.
+            const bool pair = isCp932Lead(byte) && i + 1 < length && isCp932Trail(bytes[i + 1]);
+            taken = pair ? 2 : 1;
+            if ((!pair && isCp932Lead(byte)) ||
+                !platformCp932CharacterToUtf8(reinterpret_cast<const char*>(bytes + i),
                                               static_cast<size_t>(taken), one, &oneLength)) {
-                return false;
+                if (unmapped == nullptr) {
+                    return false;
+                }
+                oneLength = std::strlen(unmapped);
+                std::memcpy(one, unmapped, oneLength);
             }
         }
         if (written + oneLength > capacity) {
@@ -182,5 +197,56 @@ bool cp932ToUtf8(const unsigned char* bytes, int length, char* utf8, size_t capa
         i += taken;
     }
     *utf8Length = written;
+    return true;
+}
+
+// The byte Windows alone maps to the character `utf8` (length bytes), if any.
+static bool windowsOnlyCode(const unsigned char* utf8, int length, char* byte) {
+    static const unsigned char BYTES[] = {0x80, 0xA0, 0xFD, 0xFE, 0xFF};
+    for (const unsigned char candidate : BYTES) {
+        const char* form = windowsOnlyByte(candidate);
+        if (std::strlen(form) == static_cast<size_t>(length) &&
+            std::memcmp(form, utf8, static_cast<size_t>(length)) == 0) {
+            *byte = static_cast<char>(candidate);
+            return true;
+        }
+    }
+    return false;
+}
+
+bool utf8ToCp932(const unsigned char* utf8, size_t length, char* bytes, size_t capacity,
+                 size_t* bytesLength) {
+    size_t written = 0;
+    *bytesLength = 0;
+    for (size_t i = 0; i < length;) {
+        const int sequence = utf8SequenceLength(utf8 + i, length - i);
+        if (sequence == 0) {
+            return false;
+        }
+        char code[2] = {static_cast<char>(utf8[i]), 0};
+        size_t codeLength = 1;
+        if (sequence > 1 && !windowsOnlyCode(utf8 + i, sequence, code)) {
+            // Only the code that converts back into the character: a
+            // system table that also maps a look-alike into a code (U+2212
+            // into 81 7C, whose character is U+FF0D) best-fits it.
+            char back[4];
+            size_t backLength = 0;
+            if (!platformUtf8CharacterToCp932(reinterpret_cast<const char*>(utf8 + i),
+                                              static_cast<size_t>(sequence), code, &codeLength) ||
+                !cp932ToUtf8(reinterpret_cast<const unsigned char*>(code),
+                             static_cast<int>(codeLength), back, sizeof back, &backLength) ||
+                backLength != static_cast<size_t>(sequence) ||
+                std::memcmp(back, utf8 + i, backLength) != 0) {
+                return false;
+            }
+        }
+        if (written + codeLength > capacity) {
+            return false;
+        }
+        std::memcpy(bytes + written, code, codeLength);
+        written += codeLength;
+        i += static_cast<size_t>(sequence);
+    }
+    *bytesLength = written;
     return true;
 }

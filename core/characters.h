@@ -14,6 +14,11 @@
 // a character of its own. A byte outside 0x80-0xBF never sits inside a
 // longer character, so the character around a byte is known from the three
 // bytes before it.
+//
+// UTF-16 texts are worked on in their UTF-8 form (core/utf16), which is
+// UTF-8 widened by one rule: a lone surrogate, which has no UTF-8 form,
+// takes the three bytes ED A0-BF 80-BF its code point would, and is one
+// character.
 #pragma once
 
 #include <cstddef>
@@ -22,8 +27,11 @@
 enum TextEncoding : uint8_t {
     TEXT_CP932,
     TEXT_UTF8,
+    // A UTF-16 text in its UTF-8 form: searched as UTF-8, with the UTF-8
+    // matcher, and cut into pieces by the widened rule.
+    TEXT_UTF16,
 };
-constexpr int TEXT_ENCODINGS = 2;
+constexpr int TEXT_ENCODINGS = 3;
 
 // Byte classes of code page 932: bit 0 lead byte, bit 1 trail byte.
 extern const uint8_t CP932_CLASS[256];
@@ -42,6 +50,11 @@ inline bool isCp932Trail(unsigned char byte) {
 // `available` gives 0 unless `cutIsWellFormed`, which then gives the length
 // of the whole sequence it would be.
 int utf8SequenceLength(const unsigned char* bytes, size_t available, bool cutIsWellFormed = false);
+
+// utf8SequenceLength widened to a lone surrogate's three bytes, the UTF-8
+// form of a UTF-16 text.
+int generalisedSequenceLength(const unsigned char* bytes, size_t available,
+                              bool cutIsWellFormed = false);
 
 // Whether `length` bytes of text are well-formed UTF-8 throughout; a sequence
 // cut by the end counts as well-formed when `cutIsWellFormed`.
@@ -81,6 +94,17 @@ constexpr size_t PIECE_DECISION_BYTES = 3;
 // Windows maps it (MultiByteToWideChar with MB_ERR_INVALID_CHARS), into
 // `utf8` (capacity bytes; three for each byte of code page 932 suffice).
 // Fails unless every byte belongs to a character Windows maps: a lone lead
-// byte or an unassigned code has no form.
+// byte or an unassigned code has no form. Given `unmapped`, such a
+// character is written as those bytes instead (empty: left out).
 bool cp932ToUtf8(const unsigned char* bytes, int length, char* utf8, size_t capacity,
-                 size_t* utf8Length);
+                 size_t* utf8Length, const char* unmapped = nullptr);
+
+// The code page 932 form of `length` bytes of UTF-8, exactly as Windows
+// converts it without best fit (WideCharToMultiByte with
+// WC_NO_BEST_FIT_CHARS): each character only into the code that converts
+// back into it, into `bytes` (capacity bytes; as many as the UTF-8's
+// suffice). Fails unless the text is well-formed and every character has
+// such a code: é, ©, an emoji, U+2212 (whose look-alike U+FF0D is 81 7C)
+// have none.
+bool utf8ToCp932(const unsigned char* utf8, size_t length, char* bytes, size_t capacity,
+                 size_t* bytesLength);

@@ -9,6 +9,7 @@ DecorationTable decorationTable;
 
 void clear() {
     decorationTable.count = 0;
+    decorationTable.settingsForm = SETTINGS_CP932;
 }
 
 // Gives a slot a fresh copy of the keyword, releasing the one it held.
@@ -60,6 +61,7 @@ bool appendLoaded(const char* keywordBytes, int keywordLength, const char* colou
     entry.size = size;
     entry.hit = 0;
     entry.style = style;
+    entry.keptUtf8 = 0;
     decorationTable.count += 1;
     return true;
 }
@@ -73,6 +75,7 @@ bool addEntry(const char* keyword, const char* colourText, int32_t size, int32_t
     storeColourText(entry, colourText);
     entry.size = size;
     entry.style = style;
+    entry.keptUtf8 = 0;
     decorationTable.count += 1;
     return true;
 }
@@ -87,6 +90,7 @@ bool replaceEntry(int32_t index, const char* keyword, const char* colourText, in
     storeColourText(entry, colourText);
     entry.size = size;
     entry.style = style;
+    entry.keptUtf8 = 0;
     return true;
 }
 
@@ -101,6 +105,7 @@ bool removeEntry(int32_t index) {
         std::memcpy(to.colour, from.colour, sizeof to.colour);
         to.size = from.size;
         to.style = from.style;
+        to.keptUtf8 = from.keptUtf8;
     }
     decorationTable.count -= 1;
     return true;

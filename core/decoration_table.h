@@ -21,6 +21,12 @@ constexpr int COLOUR_LENGTH = 6;
 // "無変換" in code page 932: the colour field of an entry that has no colour.
 extern const char NO_COLOUR[COLOUR_LENGTH + 1];
 
+// Bits of DecorationEntry::keptUtf8: the keyword's or the colour's bytes
+// are those a UTF-8 settings file holds, kept as they are because code page
+// 932 cannot hold one of their characters. A kept keyword matches nowhere.
+constexpr uint8_t KEPT_KEYWORD = 1;
+constexpr uint8_t KEPT_COLOUR = 2;
+
 struct DecorationEntry {
     char* text;       // heap copy of the keyword, zero-terminated; owned by the table
     int32_t textSize; // keyword length plus one
@@ -28,23 +34,34 @@ struct DecorationEntry {
     int32_t size;     // font size; 0 means none
     int32_t hit;      // decorator scratch: keyword occurs in the current line
     int32_t style;    // STYLE_* bits; other bits have no effect
+    uint8_t keptUtf8; // KEPT_* bits; 0 for an entry in code page 932
+};
+
+// How the settings file the table was read from is written, so that it is
+// written back the same way.
+enum SettingsForm : uint8_t {
+    SETTINGS_CP932, // also a new file
+    SETTINGS_UTF8,
+    SETTINGS_UTF8_MARK, // UTF-8 after the byte-order mark EF BB BF
 };
 
 struct DecorationTable {
     DecorationEntry entries[MAX_ENTRIES];
     int32_t count;
     uint8_t lineBreakTags; // non-zero: "<BR>" after every line
+    SettingsForm settingsForm;
 };
 
 extern DecorationTable decorationTable;
 
-// Forgets every entry (count 0). Keyword copies stay with their slots and are
-// released when a slot is reused.
+// Forgets every entry (count 0) and the settings file's form. Keyword copies
+// stay with their slots and are released when a slot is reused.
 void clear();
 
-// Appends an entry read from the settings file. The keyword is cut to
-// MAX_KEYWORD_LENGTH bytes and the colour to COLOUR_LENGTH bytes. Returns
-// false, changing nothing, when the table is full.
+// Appends an entry read from the settings file, in code page 932 (keptUtf8
+// 0). The keyword is cut to MAX_KEYWORD_LENGTH bytes and the colour to
+// COLOUR_LENGTH bytes. Returns false, changing nothing, when the table is
+// full.
 bool appendLoaded(const char* keywordBytes, int keywordLength, const char* colourBytes,
                   int colourLength, int32_t size, int32_t style);
 
@@ -52,8 +69,8 @@ bool appendLoaded(const char* keywordBytes, int keywordLength, const char* colou
 // otherwise its first six bytes are kept. Returns false when the table is full.
 bool addEntry(const char* keyword, const char* colourText, int32_t size, int32_t style);
 
-// Replaces every field but `hit` of a live entry. Returns false, changing
-// nothing, when index is not a live entry.
+// Replaces every field but `hit` of a live entry (keptUtf8 becomes 0).
+// Returns false, changing nothing, when index is not a live entry.
 bool replaceEntry(int32_t index, const char* keyword, const char* colourText, int32_t size,
                   int32_t style);
 

@@ -27,7 +27,9 @@ static void prepareForm(const DecorationEntry& entry, TextEncoding encoding, cha
                         PreparedEntry& prepared) {
     const char* keyword = entryText(entry);
     const int length = keywordLengthOf(entry);
-    prepared.usable = true;
+    // A keyword kept in UTF-8 has a character that code page 932 cannot
+    // hold: neither its bytes nor any form of them is one of the table's.
+    prepared.usable = (entry.keptUtf8 & KEPT_KEYWORD) == 0;
     prepared.loneLead = false;
     prepared.keyword = keyword;
     prepared.keywordLength = length;
@@ -37,8 +39,8 @@ static void prepareForm(const DecorationEntry& entry, TextEncoding encoding, cha
         return;
     }
     size_t formLength = 0;
-    if (!cp932ToUtf8(reinterpret_cast<const unsigned char*>(keyword), length, *forms,
-                     MAX_KEYWORD_FORM_LENGTH, &formLength)) {
+    if (!prepared.usable || !cp932ToUtf8(reinterpret_cast<const unsigned char*>(keyword), length,
+                                         *forms, MAX_KEYWORD_FORM_LENGTH, &formLength)) {
         // Never occurs in a UTF-8 text, so never matches there.
         prepared.usable = false;
         formLength = 0;
@@ -49,7 +51,37 @@ static void prepareForm(const DecorationEntry& entry, TextEncoding encoding, cha
     *forms += formLength + 1;
 }
 
-static void prepareEntry(const DecorationEntry& entry, EntryTags& tags, PreparedEntry& prepared) {
+// The colour as a UTF-16 text writes it, in the UTF-8 form it is encoded
+// from: the characters of a code page 932 colour as Windows maps them, each
+// byte that begins no character it maps (a lead byte cut off by the six-byte
+// limit, an unassigned code) as U+FFFD; a kept colour's UTF-8 as it is,
+// U+FFFD for each byte that begins no character. Returns its length.
+static int utf16ColourForm(const DecorationEntry& entry, const char* colour, int length,
+                           char* out) {
+    static const char REPLACEMENT[] = "\xEF\xBF\xBD";
+    const unsigned char* bytes = reinterpret_cast<const unsigned char*>(colour);
+    size_t formLength = 0;
+    if ((entry.keptUtf8 & KEPT_COLOUR) == 0) {
+        cp932ToUtf8(bytes, length, out, 3 * COLOUR_LENGTH, &formLength, REPLACEMENT);
+        return static_cast<int>(formLength);
+    }
+    for (int i = 0; i < length;) {
+        const int sequence = utf8SequenceLength(bytes + i, static_cast<size_t>(length - i));
+        if (sequence == 0) {
+            std::memcpy(out + formLength, REPLACEMENT, 3);
+            formLength += 3;
+            ++i;
+        } else {
+            std::memcpy(out + formLength, bytes + i, static_cast<size_t>(sequence));
+            formLength += static_cast<size_t>(sequence);
+            i += sequence;
+        }
+    }
+    return static_cast<int>(formLength);
+}
+
+static void prepareEntry(const DecorationEntry& entry, TextEncoding encoding, EntryTags& tags,
+                         PreparedEntry& prepared) {
     // Style bit k opens with OPEN_TAGS[k]; tags close in the reverse order.
     static const char* const OPEN_TAGS[] = {"<B>", "<I>", "<U>", "<STRIKE>"};
     static const char* const CLOSE_TAGS[] = {"</B>", "</I>", "</U>", "</STRIKE>"};
@@ -67,9 +99,13 @@ static void prepareEntry(const DecorationEntry& entry, EntryTags& tags, Prepared
         // The colour attribute always comes before the size attribute.
         at = appendTag(out, at, "<font");
         if (colour) {
+            // As its bytes stand, but in a UTF-16 text, which has no bytes
+            // but units, as the characters they stand for.
             at = appendTag(out, at, " color=#");
-            at = appendText(out, at, entry.colour,
-                            static_cast<int>(strnlen(entry.colour, COLOUR_LENGTH)));
+            const int length = static_cast<int>(strnlen(entry.colour, COLOUR_LENGTH));
+            at = encoding == TEXT_UTF16
+                     ? at + utf16ColourForm(entry, entry.colour, length, out + at)
+                     : appendText(out, at, entry.colour, length);
         }
         if (entry.size != 0) {
             char size[24];
@@ -103,6 +139,6 @@ void prepareEntryTags(TextEncoding encoding) {
     char* forms = tags.forms;
     for (int i = 0; i < decorationTable.count; ++i) {
         prepareForm(decorationTable.entries[i], encoding, &forms, tags.entries[i]);
-        prepareEntry(decorationTable.entries[i], tags, tags.entries[i]);
+        prepareEntry(decorationTable.entries[i], encoding, tags, tags.entries[i]);
     }
 }

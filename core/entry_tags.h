@@ -10,12 +10,17 @@
 #include "core/text_writer.h"
 
 // "<B><I><U><STRIKE><font color=#RRGGBB size=-2147483648>" and
-// "</font></STRIKE></U></I></B>" around a keyword's longest form.
+// "</font></STRIKE></U></I></B>" around a keyword's longest form, the
+// colour's six bytes taking up to eighteen in a UTF-16 text's UTF-8 form:
+// 66 and 28 bytes.
 constexpr int DECORATED_CAPACITY = 64 + MAX_KEYWORD_FORM_LENGTH + 32;
+static_assert(17 + 13 + 3 * COLOUR_LENGTH + 18 + 28 <= DECORATED_CAPACITY - MAX_KEYWORD_FORM_LENGTH,
+              "the tags fit around a keyword");
 
 struct PreparedEntry {
     // The keyword has a form in this encoding; one that is not a run of
-    // whole code page 932 characters has none in UTF-8, and occurs nowhere.
+    // whole code page 932 characters has none in UTF-8, and occurs nowhere,
+    // nor does one kept as a UTF-8 settings file held it, in any encoding.
     bool usable;
     // The form ends with a lead byte that starts a character (code page 932
     // only): it must not take the trail byte that follows it in a text.

@@ -104,7 +104,7 @@ template <int STATES> constexpr KeywordAutomaton automatonOver(AutomatonStates<S
     return a;
 }
 
-KeywordAutomaton automata[TEXT_ENCODINGS] = {automatonOver(cp932States), automatonOver(utf8States)};
+KeywordAutomaton automata[] = {automatonOver(cp932States), automatonOver(utf8States)};
 
 // The build's scratch, for one build at a time: the keywords by their
 // reversals, each one's state at the depth being numbered, and for every
@@ -266,8 +266,9 @@ void buildFailures(KeywordAutomaton& a) {
 
 } // namespace
 
-KeywordAutomaton* const keywordAutomata[TEXT_ENCODINGS] = {&automata[TEXT_CP932],
-                                                           &automata[TEXT_UTF8]};
+// A UTF-16 text is searched in its UTF-8 form, with the UTF-8 automaton.
+KeywordAutomaton* const keywordAutomata[TEXT_ENCODINGS] = {
+    &automata[TEXT_CP932], &automata[TEXT_UTF8], &automata[TEXT_UTF8]};
 
 void clearKeywordAutomaton(KeywordAutomaton* automaton) {
     KeywordAutomaton& a = *automaton;

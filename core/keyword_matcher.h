@@ -108,7 +108,7 @@ static_assert(headWords<TEXT_UTF8>() <= MAX_HEAD_WORDS && headWords<TEXT_CP932>(
 static_assert(8 * MAX_HEAD_WORDS <= MATCHER_READ_PAST, "a head's reads stay in the text's margin");
 
 inline int headLength(TextEncoding encoding) {
-    return 8 * (encoding == TEXT_UTF8 ? headWords<TEXT_UTF8>() : headWords<TEXT_CP932>());
+    return 8 * (encoding != TEXT_CP932 ? headWords<TEXT_UTF8>() : headWords<TEXT_CP932>());
 }
 
 struct LongKeyword {
@@ -154,12 +154,14 @@ struct KeywordMatcher {
 // One per encoding a text is read in, each built once per conversion when a
 // text of that encoding first needs it, then only read (by both lanes at
 // once). Two objects of their own, so that the search step, made for each,
-// reaches its tables at fixed addresses.
+// reaches its tables at fixed addresses. A UTF-16 text is searched in its
+// UTF-8 form with utf8Matcher: a text is UTF-16 from its first byte or not
+// at all, so no conversion needs both.
 extern KeywordMatcher cp932Matcher;
 extern KeywordMatcher utf8Matcher;
 
 inline KeywordMatcher& keywordMatcherFor(TextEncoding encoding) {
-    return encoding == TEXT_UTF8 ? utf8Matcher : cp932Matcher;
+    return encoding != TEXT_CP932 ? utf8Matcher : cp932Matcher;
 }
 
 // Build step: the forms of `count` prepared entries of `encoding` (count at

@@ -137,8 +137,10 @@ void decoratePiece(TextWriter* out, const char* piece, int pieceLength, int lane
         decorateIn<cp932Matcher, TEXT_CP932>(out, piece, pieceLength, lane,
                                              entryTags[TEXT_CP932].entries);
     } else {
+        // A UTF-16 text's UTF-8 form is searched as UTF-8; its entries differ
+        // only in how their colours are written.
         decorateIn<utf8Matcher, TEXT_UTF8>(out, piece, pieceLength, lane,
-                                           entryTags[TEXT_UTF8].entries);
+                                           entryTags[encoding].entries);
     }
 }
 
@@ -166,14 +168,23 @@ static void convertStreams(int64_t inputSize, bool* readOk, bool* writeOk) {
     // its end when that cannot be measured), or up to a 0x1A byte. Debugger
     // output must come in the file's order: one lane then.
     openTextRegions(&d.regions, d.input.file, inputSize, d.encodingChoice);
+    // A UTF-16 text goes out in UTF-16 again, in its own byte order.
+    const TextOutput form = !d.regions.utf16            ? OUTPUT_BYTES
+                            : d.regions.units.bigEndian ? OUTPUT_UTF16BE
+                                                        : OUTPUT_UTF16LE;
     const size_t slotCapacity =
         keywordMatcherExtraBytes(TEXT_CP932) > LARGE_MATCHER ? SLOT_OUTPUT / 4 : SLOT_OUTPUT;
-    runRegionPipeline(&d.regions, d.output.file, inputSize, decoratePiece, readyEncoding,
+    runRegionPipeline(&d.regions, d.output.file, form, inputSize, decoratePiece, readyEncoding,
                       !d.debugging, slotCapacity, &d.result);
     if (d.result.anyPiece) {
         markHits(d.result.lastPiece, d.result.lastEncoding);
     }
     *writeOk = d.result.writeOk;
+    // An odd last byte is no character of a UTF-16 text; it is kept, last.
+    unsigned char odd = 0;
+    if (textRegionsOddByte(&d.regions, &odd)) {
+        *writeOk = writeToFile(d.output.file, reinterpret_cast<const char*>(&odd), 1) && *writeOk;
+    }
     *readOk = !d.regions.failed;
 }
 

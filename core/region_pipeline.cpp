@@ -41,6 +41,7 @@ struct OutputSlot {
 struct Pipeline {
     TextRegionReader* regions;
     FILE* output;
+    TextDestination write; // of the output's form, on `output`
     PieceStep step;
     EncodingStep ready;
     bool encodingReady[TEXT_ENCODINGS];
@@ -100,7 +101,7 @@ bool writeInTurn(void* context, const char* bytes, size_t length) {
         platformUnlock();
         lane->holdsTurn = true;
     }
-    return writeToFile(pipeline.output, bytes, length);
+    return pipeline.write(pipeline.output, bytes, length);
 }
 
 void decorateRegion(Lane* lane, TextWriter* out, size_t length) {
@@ -167,7 +168,7 @@ void runLane(void* context) {
         sendTextTo(out, writeInTurn, lane);
         decorateRegion(lane, out, length);
         // Whoever writes the slot out from here writes it straight away.
-        sendTextTo(out, writeToFile, p.output);
+        sendTextTo(out, p.write, p.output);
         if (lane->holdsTurn) {
             // Its turn came while it decorated: the rest goes out now.
             flushTextWriter(out);
@@ -196,12 +197,13 @@ void setPipelineRegionLength(size_t length) {
                                                        : length;
 }
 
-void runRegionPipeline(TextRegionReader* regions, FILE* output, int64_t inputSize, PieceStep step,
-                       EncodingStep ready, bool twoLanes, size_t slotCapacity,
+void runRegionPipeline(TextRegionReader* regions, FILE* output, TextOutput form, int64_t inputSize,
+                       PieceStep step, EncodingStep ready, bool twoLanes, size_t slotCapacity,
                        PipelineResult* result) {
     Pipeline& p = pipeline;
     p.regions = regions;
     p.output = output;
+    p.write = destinationFor(form);
     p.step = step;
     p.ready = ready;
     for (bool& done : p.encodingReady) {
@@ -215,6 +217,7 @@ void runRegionPipeline(TextRegionReader* regions, FILE* output, int64_t inputSiz
     for (int i = 0; i < OUTPUT_SLOTS; ++i) {
         p.slotReady[i] = false;
         attachTextWriter(&p.slots[i].writer, output);
+        p.slots[i].writer.wholeCharacters = form != OUTPUT_BYTES;
         useTextWriterBuffer(&p.slots[i].writer, p.slots[i].buffer,
                             slotCapacity < SLOT_OUTPUT ? slotCapacity : SLOT_OUTPUT);
     }

@@ -36,12 +36,12 @@ struct PipelineResult {
 };
 
 // Decorates every piece of `regions` (opened on a file of inputSize bytes,
-// -1 when unknown) with `step` into `output`, readying each encoding with
-// `ready` first. Two lanes are used when `twoLanes` allows and the input is
-// larger than a region; each of the output slots takes slotCapacity bytes
-// (at most SLOT_OUTPUT).
-void runRegionPipeline(TextRegionReader* regions, FILE* output, int64_t inputSize, PieceStep step,
-                       EncodingStep ready, bool twoLanes, size_t slotCapacity,
+// -1 when unknown) with `step` into `output`, in the `form` it takes there,
+// readying each encoding with `ready` first. Two lanes are used when `twoLanes` allows and the
+// input is larger than a region; each of the output slots takes slotCapacity bytes (at most
+// SLOT_OUTPUT).
+void runRegionPipeline(TextRegionReader* regions, FILE* output, TextOutput form, int64_t inputSize,
+                       PieceStep step, EncodingStep ready, bool twoLanes, size_t slotCapacity,
                        PipelineResult* result);
 
 // Bytes of input taken at a time (clamped to what a lane can hold).

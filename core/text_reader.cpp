@@ -109,6 +109,17 @@ int readTextLine(TextReader* reader, char* buffer, int capacity) {
     return stored;
 }
 
+bool rewindTextReader(TextReader* reader) {
+    if (tintmarkSeek(reader->file, 0, SEEK_SET) != 0) {
+        return false;
+    }
+    reader->start = 0;
+    reader->length = 0;
+    reader->consumed = 0;
+    reader->atEnd = false;
+    return true;
+}
+
 int64_t textReaderPosition(const TextReader* reader) {
     return reader->consumed;
 }

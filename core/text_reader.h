@@ -31,6 +31,9 @@ int64_t textReaderFileSize(TextReader* reader);
 // terminates it. Returns the number of bytes stored; 0 when nothing is left.
 int readTextLine(TextReader* reader, char* buffer, int capacity);
 
+// Goes back to the file's start, to read it again; false when it cannot.
+bool rewindTextReader(TextReader* reader);
+
 // Position in raw file bytes of the next byte to be read.
 int64_t textReaderPosition(const TextReader* reader);
 

@@ -15,37 +15,89 @@
 
 #include <cstring>
 
+#include "core/utf16.h"
+
 namespace {
 
 const unsigned char END_OF_TEXT = 0x1A;
 
-// Reads up to `wanted` raw bytes of the text, stopping before 0x1A.
-size_t readRaw(TextRegionReader* reader, unsigned char* into, size_t wanted) {
-    if (reader->atEnd) {
-        return 0;
-    }
+// Reads up to `wanted` bytes of the file, as far as `left` allows; sets
+// *ended at the end of either, or on a read error.
+size_t readFileBytes(TextRegionReader* reader, unsigned char* into, size_t wanted, bool* ended) {
     if (reader->left >= 0 && static_cast<uint64_t>(reader->left) < wanted) {
         wanted = static_cast<size_t>(reader->left);
     }
-    size_t got = wanted > 0 ? std::fread(into, 1, wanted, reader->file) : 0;
+    const size_t got = wanted > 0 ? std::fread(into, 1, wanted, reader->file) : 0;
     if (reader->left >= 0) {
         reader->left -= static_cast<int64_t>(got);
     }
     if (got < wanted) {
         // fread gives less only at the end of the file or on an error.
-        reader->failed = std::ferror(reader->file) != 0;
-        reader->atEnd = true;
-    }
-    const void* stop = std::memchr(into, END_OF_TEXT, got);
-    if (stop != nullptr) {
-        // Nothing after it can be read.
-        got = static_cast<size_t>(static_cast<const unsigned char*>(stop) - into);
-        reader->atEnd = true;
+        reader->failed = reader->failed || std::ferror(reader->file) != 0;
+        *ended = true;
     }
     if (reader->left == 0) {
-        reader->atEnd = true;
+        *ended = true;
     }
     return got;
+}
+
+// Moves what is left of a UTF-16 file's bytes to the front and reads more.
+void refillUnits(TextRegionReader* reader) {
+    Utf16Input& u = reader->units;
+    const size_t held = u.length - u.start;
+    std::memmove(u.raw, u.raw + u.start, held);
+    u.start = 0;
+    const size_t got = readFileBytes(reader, u.raw + held, sizeof u.raw - held, &u.fileEnd);
+    u.length = held + got;
+    u.total += got;
+    if (got > 0) {
+        u.last = u.raw[u.length - 1];
+    }
+}
+
+// Decodes up to `wanted` bytes of a UTF-16 file's UTF-8 form: fewer when the
+// next character does not fit, which does not end the text.
+size_t decodeUnits(TextRegionReader* reader, unsigned char* into, size_t wanted) {
+    Utf16Input& u = reader->units;
+    size_t made = 0;
+    for (;;) {
+        size_t taken = 0;
+        made += decodeUtf16(u.raw + u.start, u.length - u.start, u.bigEndian, u.fileEnd,
+                            into + made, wanted - made, &taken);
+        u.start += taken;
+        const size_t held = u.length - u.start;
+        if (u.fileEnd) {
+            // Every whole unit is decoded at the end; an odd byte may stay.
+            reader->atEnd = held < 2;
+            return made;
+        }
+        if (held >= 4) {
+            return made; // a character waits for room
+        }
+        refillUnits(reader);
+    }
+}
+
+// The part of `got` bytes just read that is text: up to a 0x1A, after
+// which nothing can be read.
+size_t textBefore0x1A(TextRegionReader* reader, const unsigned char* bytes, size_t got) {
+    const void* stop = std::memchr(bytes, END_OF_TEXT, got);
+    if (stop == nullptr) {
+        return got;
+    }
+    reader->atEnd = true;
+    return static_cast<size_t>(static_cast<const unsigned char*>(stop) - bytes);
+}
+
+// Reads up to `wanted` bytes of the text, stopping before 0x1A.
+size_t readRaw(TextRegionReader* reader, unsigned char* into, size_t wanted) {
+    if (reader->atEnd) {
+        return 0;
+    }
+    const size_t got = reader->utf16 ? decodeUnits(reader, into, wanted)
+                                     : readFileBytes(reader, into, wanted, &reader->atEnd);
+    return textBefore0x1A(reader, into, got);
 }
 
 // The window being filled with text bytes from raw ones.
@@ -171,6 +223,46 @@ void openTextRegions(TextRegionReader* reader, FILE* file, int64_t size, Encodin
     reader->decided = choice != ENCODING_AUTO;
     reader->encoding = choice == ENCODING_ALWAYS_UTF8 ? TEXT_UTF8 : TEXT_CP932;
     reader->aheadLength = 0;
+    reader->utf16 = choice == ENCODING_ALWAYS_UTF16LE || choice == ENCODING_ALWAYS_UTF16BE;
+    Utf16Input& u = reader->units;
+    u.bigEndian = choice == ENCODING_ALWAYS_UTF16BE;
+    u.fileEnd = reader->atEnd;
+    u.start = 0;
+    u.length = 0;
+    u.total = 0;
+    u.last = 0;
+    if (choice == ENCODING_AUTO && !reader->atEnd) {
+        u.length = readFileBytes(reader, u.raw, 2, &u.fileEnd);
+        u.total = u.length;
+        u.last = u.length > 0 ? u.raw[u.length - 1] : 0;
+        reader->utf16 = u.length == 2 && ((u.raw[0] == 0xFF && u.raw[1] == 0xFE) ||
+                                          (u.raw[0] == 0xFE && u.raw[1] == 0xFF));
+        u.bigEndian = reader->utf16 && u.raw[0] == 0xFE;
+        if (!reader->utf16) {
+            // The text's first bytes, read like any after them.
+            reader->atEnd = u.fileEnd;
+            std::memcpy(reader->ahead, u.raw, u.length);
+            reader->aheadLength = textBefore0x1A(reader, reader->ahead, u.length);
+            u.length = 0;
+        }
+    }
+    if (reader->utf16) {
+        reader->decided = true;
+        reader->encoding = TEXT_UTF16;
+    }
+}
+
+bool textRegionsOddByte(TextRegionReader* reader, unsigned char* byte) {
+    if (!reader->utf16) {
+        return false;
+    }
+    Utf16Input& u = reader->units;
+    while (!u.fileEnd) {
+        u.start = u.length;
+        refillUnits(reader);
+    }
+    *byte = u.last;
+    return (u.total & 1) != 0;
 }
 
 size_t readTextRegion(TextRegionReader* reader, unsigned char* region, size_t capacity,

@@ -15,6 +15,12 @@
 // never the file twice. Before it, every region is ASCII and is handed out
 // as code page 932.
 //
+// A text that begins with the byte-order mark FF FE (UTF-16 little-endian)
+// or FE FF (big-endian) is UTF-16 from its first byte: it is decoded into
+// its UTF-8 form (core/utf16), mark included, and read from there as above
+// as a text of TEXT_UTF16. An odd last byte is no unit and stays out of the
+// text.
+//
 // A piece is a line, LF included, of at most maxLength bytes; a longer line
 // comes in pieces of maxLength bytes, except that a piece never ends inside
 // a character of the text's encoding: it ends before that character, which
@@ -33,6 +39,9 @@ enum EncodingChoice : uint8_t {
     ENCODING_AUTO,
     ENCODING_ALWAYS_CP932,
     ENCODING_ALWAYS_UTF8,
+    // UTF-16 with or without a mark; a mark is then decoded like any unit.
+    ENCODING_ALWAYS_UTF16LE,
+    ENCODING_ALWAYS_UTF16BE,
 };
 
 // The longest piece a read takes: longer lines arrive in pieces, each
@@ -45,6 +54,18 @@ constexpr size_t ENCODING_WINDOW = 65536;
 // region could not decide, then what was read ahead to decide the encoding
 // (the window's text, which CR LF may double, and the byte after it).
 constexpr size_t TEXT_REGION_AHEAD = TEXT_REGION_CARRY + 2 * (ENCODING_WINDOW + 1);
+constexpr size_t UTF16_INPUT_BUFFER = 32768;
+
+// A UTF-16 file's raw bytes on their way to being decoded.
+struct Utf16Input {
+    bool bigEndian;
+    bool fileEnd;       // the file has given all it will
+    size_t start;       // the next byte of `raw` to decode
+    size_t length;      // bytes held in `raw`
+    uint64_t total;     // bytes the file has given
+    unsigned char last; // the last of them
+    unsigned char raw[UTF16_INPUT_BUFFER];
+};
 
 struct TextRegionReader {
     FILE* file;
@@ -53,16 +74,24 @@ struct TextRegionReader {
     bool failed;  // a read error occurred
     bool started; // a region has been handed out
     bool decided; // the encoding is known
+    bool utf16;   // the file is UTF-16, read through `units`
     TextEncoding encoding;
     size_t aheadLength;
     unsigned char ahead[TEXT_REGION_AHEAD];
     // The window's text, CR LF made LF, and one byte more to tell whether
     // the text goes on past it.
     unsigned char window[ENCODING_WINDOW + 1];
+    Utf16Input units;
 };
 
 // Reads `size` bytes of an open, unbuffered binary stream (-1: to its end).
+// Deciding whether it is UTF-16 reads its first two bytes.
 void openTextRegions(TextRegionReader* reader, FILE* file, int64_t size, EncodingChoice choice);
+
+// After the last region of a UTF-16 text: whether the file has an odd last
+// byte, which no unit holds, and which; reads the rest of the file (after a
+// U+001A that ended the text) to find it. Always false for other texts.
+bool textRegionsOddByte(TextRegionReader* reader, unsigned char* byte);
 
 // Fills `region`, of capacity bytes (at least 2 * maxLength + 2) and
 // SHORT_COPY_LIMIT + 8 spare bytes past them, with the next region of the

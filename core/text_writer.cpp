@@ -2,10 +2,35 @@
 
 #include <cstring>
 
+#include "core/utf16.h"
 #include "platform/platform.h"
 
 bool writeToFile(void* file, const char* bytes, size_t length) {
     return std::fwrite(bytes, 1, length, static_cast<FILE*>(file)) == length;
+}
+
+// Encodes UTF-8 into UTF-16 a block at a time, on the stack of whichever
+// thread writes.
+template <bool BIG>
+static bool writeUtf16ToFile(void* file, const char* bytes, size_t length) {
+    unsigned char block[16384];
+    const unsigned char* text = reinterpret_cast<const unsigned char*>(bytes);
+    while (length > 0) {
+        size_t taken = 0;
+        const size_t encoded = encodeUtf16(text, length, BIG, block, sizeof block, &taken);
+        if (std::fwrite(block, 1, encoded, static_cast<FILE*>(file)) != encoded) {
+            return false;
+        }
+        text += taken;
+        length -= taken;
+    }
+    return true;
+}
+
+TextDestination destinationFor(TextOutput output) {
+    return output == OUTPUT_UTF16LE   ? writeUtf16ToFile<false>
+           : output == OUTPUT_UTF16BE ? writeUtf16ToFile<true>
+                                      : writeToFile;
 }
 
 void attachTextWriter(TextWriter* writer, FILE* file) {
@@ -13,6 +38,7 @@ void attachTextWriter(TextWriter* writer, FILE* file) {
     writer->length = 0;
     writer->capacity = TEXT_WRITER_BUFFER;
     writer->failed = false;
+    writer->wholeCharacters = false;
     writer->buffer = writer->storage;
     writer->destination = writeToFile;
     writer->destinationContext = file;
@@ -36,15 +62,21 @@ void sendTextTo(TextWriter* writer, TextDestination destination, void* context) 
     writer->destinationContext = context;
 }
 
-static void drain(TextWriter* writer) {
+// Hands the buffer to the destination: all of it, or, for a full buffer of
+// a writer that keeps characters whole, up to its last whole one.
+static void drain(TextWriter* writer, bool full = true) {
     if (writer->length == 0) {
         return;
     }
-    if (!writer->failed &&
-        !writer->destination(writer->destinationContext, writer->buffer, writer->length)) {
+    const size_t sent =
+        full && writer->wholeCharacters
+            ? wholeUtf8Length(reinterpret_cast<unsigned char*>(writer->buffer), writer->length)
+            : writer->length;
+    if (!writer->failed && !writer->destination(writer->destinationContext, writer->buffer, sent)) {
         writer->failed = true;
     }
-    writer->length = 0;
+    writer->length -= sent;
+    std::memmove(writer->buffer, writer->buffer + sent, writer->length);
 }
 
 void writeText(TextWriter* writer, const char* bytes, size_t length) {
@@ -96,7 +128,7 @@ void writeTextNumber(TextWriter* writer, int32_t value) {
 }
 
 bool flushTextWriter(TextWriter* writer) {
-    drain(writer);
+    drain(writer, false);
     return !writer->failed;
 }
 

@@ -29,6 +29,9 @@ struct TextWriter {
     size_t length;
     size_t capacity; // bytes of text `buffer` takes before it is written out
     bool failed;
+    // A full buffer goes out up to its last whole UTF-8 character, the rest
+    // staying for the next: for a destination that encodes characters.
+    bool wholeCharacters;
     char* buffer;                // `storage`, or a larger buffer from useTextWriterBuffer
     TextDestination destination; // writeToFile with `file`, unless replaced
     void* destinationContext;
@@ -39,6 +42,19 @@ struct TextWriter {
 
 // The destination of a writer on a file: context is the FILE.
 bool writeToFile(void* file, const char* bytes, size_t length);
+
+// How a conversion's text goes to its file: as the bytes it is, or, for a
+// text read from UTF-16 and worked on in its UTF-8 form (core/utf16), in
+// UTF-16 of one byte order again.
+enum TextOutput : uint8_t {
+    OUTPUT_BYTES,
+    OUTPUT_UTF16LE,
+    OUTPUT_UTF16BE,
+};
+
+// The destination for `output`: context is the FILE. One that encodes
+// takes whole characters only (see TextWriter::wholeCharacters).
+TextDestination destinationFor(TextOutput output);
 
 // Opens for writing, creating or emptying the file.
 bool openTextWriter(TextWriter* writer, const PathChar* path);

@@ -237,10 +237,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     ByteReader in{data, size};
     const uint8_t flags = in.byte();
-    // Mostly decided from the text, as a user's files are.
-    static const EncodingChoice READINGS[] = {ENCODING_AUTO, ENCODING_AUTO, ENCODING_ALWAYS_CP932,
-                                              ENCODING_ALWAYS_UTF8};
-    const EncodingChoice reading = READINGS[in.byte() % 4];
+    // Mostly decided from the text, as a user's files are (a text that
+    // begins with FF FE or FE FF is UTF-16).
+    static const EncodingChoice READINGS[] = {
+        ENCODING_AUTO, ENCODING_AUTO,           ENCODING_ALWAYS_CP932, ENCODING_ALWAYS_UTF8,
+        ENCODING_AUTO, ENCODING_ALWAYS_UTF16LE, ENCODING_ALWAYS_CP932, ENCODING_ALWAYS_UTF16BE};
+    const EncodingChoice reading = READINGS[in.byte() % 8];
     setDecoratorEncoding(reading);
     setReferenceEncoding(reading);
     const int planCount = in.byte() % (MAX_PLANS + 1);

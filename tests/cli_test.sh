@@ -160,8 +160,21 @@ rm -f kana.html
 check "an unknown encoding exits 2" test $? -eq 2
 check "... naming it" grep -q 'unknown encoding "latin1"' err.txt
 check "... and converts nothing" test ! -e kana.html
+"$program" --encoding utf-16 kana.txt 2>err.txt
+check "utf-16 alone, with no byte order, exits 2 naming it" test $? -eq 2 -a ! -e kana.html
+check "... naming it" grep -q 'encoding "utf-16" does not say its byte order' err.txt
 "$program" --help >help.txt
 check "--help names --encoding and the rule" grep -q -- '--encoding NAME' help.txt
+# A settings file in UTF-8: 重 with no colour (無変換) is found in a code
+# page 932 text; café, which code page 932 cannot hold, matches nothing and
+# is named once, by its line.
+printf '[TntMark set file]\n0\n\xe9\x87\x8d\n\xe7\x84\xa1\xe5\xa4\x89\xe6\x8f\x9b\n0\n1\ncaf\xc3\xa9\n\n0\n1\n[TntMark set file end]\n' >utf8.dat
+printf '\x8f\x64 caf\xc3\xa9\n' >sjis.txt
+"$program" --settings utf8.dat sjis.txt 2>err.txt
+check "UTF-8 settings: exit 0" test $? -eq 0
+check "... 重 found in a code page 932 text, café not" same_bytes '<B>\x8f\x64</B> caf\xc3\xa9\r\n' sjis.html
+check "... café named on stderr with its line" test "$(cat err.txt)" = \
+  "tintmark: utf8.dat:7: the keyword has a character that code page 932 cannot hold; kept as written, it matches nothing"
 cd .. || exit 1
 
 finish

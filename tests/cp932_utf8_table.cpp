@@ -1,7 +1,9 @@
-// cp932_utf8_table: every one- and two-byte code of code page 932 and the
-// UTF-8 the program searches for in its place, one line each ("8140 e38080",
-// or "8120 -" for none), so that the Windows build's conversion (the
-// system's own) and the native build's can be compared code by code.
+// cp932_utf8_table: every one- and two-byte code of code page 932, the
+// UTF-8 the program searches for in its place, and the code that UTF-8
+// converts back into (as a UTF-8 settings file's keyword is), one line each
+// ("8140 e38080 8140", "8790 e28592 81e0" for a character several codes
+// map to, or "8120 -" for none), so that the Windows build's conversions
+// (the system's own) and the native build's can be compared code by code.
 #include <cstdio>
 
 #include "core/characters.h"
@@ -22,6 +24,17 @@ void show(const char* bytes, size_t length) {
     std::printf(" ");
     for (size_t i = 0; i < written; ++i) {
         std::printf("%02x", static_cast<unsigned char>(utf8[i]));
+    }
+    char back[8];
+    size_t backLength = 0;
+    if (!utf8ToCp932(reinterpret_cast<const unsigned char*>(utf8), written, back, sizeof back,
+                     &backLength)) {
+        std::printf(" -\n");
+        return;
+    }
+    std::printf(" ");
+    for (size_t i = 0; i < backLength; ++i) {
+        std::printf("%02x", static_cast<unsigned char>(back[i]));
     }
     std::printf("\n");
 }

@@ -174,6 +174,8 @@ class LineDecoratorDifferential : public ::testing::Test {
     }
     void TearDown() override {
         resetTable();
+        setDecoratorEncoding(ENCODING_AUTO);
+        setReferenceEncoding(ENCODING_AUTO);
     }
 
     static void load(const Case& c) {
@@ -621,5 +623,82 @@ TEST_F(LineDecoratorDifferential, Utf8Texts) {
             overwrite(c.input, r.below(c.input.size() + 1), brokenUtf8(r));
         }
         ASSERT_TRUE(agree(c, seed));
+    }
+}
+
+// UTF-16 units as the bytes of one byte order.
+std::string utf16Bytes(const std::u16string& units, bool bigEndian) {
+    std::string bytes;
+    for (const char16_t unit : units) {
+        const char high = static_cast<char>(unit >> 8);
+        const char low = static_cast<char>(unit & 0xFF);
+        bytes += bigEndian ? high : low;
+        bytes += bigEndian ? low : high;
+    }
+    return bytes;
+}
+
+// UTF-16 texts, which convert as their UTF-8 form does: both byte orders,
+// with a mark or read so by --encoding without one (a mark then read as the
+// character U+FEFF or U+FFFE), pairs and lone surrogates where a keyword or
+// the 2047th byte (the mark's three counting) meets them, U+0000 and U+001A,
+// an odd last byte; then random texts of such pieces across regions.
+TEST_F(LineDecoratorDifferential, Utf16Texts) {
+    Case table;
+    // ア, 重要; colours 赤, and one whose last kanji the six-byte limit cuts.
+    table.table = {Entry{"key", "\x90\xD4", 2, STYLE_BOLD}, Entry{"\x83\x41", "FF0000", 0, 0},
+                   Entry{"\x8F\x64\x97\x76", "a\x90\xD4\x90\xD4\x90\xD4", -1, STYLE_ITALIC},
+                   Entry{"x", "", 0, STYLE_UNDERLINE}};
+    table.breaks = true;
+    const std::u16string mark = u"\xFEFF";
+    const std::u16string x2041(2041, u'x');
+    const struct {
+        EncodingChoice choice;
+        bool bigEndian;
+        std::u16string text;
+        std::string odd;
+    } cases[] = {
+        {ENCODING_AUTO, false, mark + u"key \x91cd\x8981\r\n\x30a2\nkey", ""},
+        {ENCODING_AUTO, true, mark + u"key \x91cd\x8981\r\n\x30a2\nkey", ""},
+        {ENCODING_ALWAYS_UTF16LE, false, u"key \x91cd\x8981\r\nx", ""},
+        {ENCODING_ALWAYS_UTF16BE, true, u"key \x91cd\x8981\r\nx", ""},
+        {ENCODING_ALWAYS_UTF16LE, false, mark + u"key\n", ""},
+        {ENCODING_ALWAYS_UTF16LE, true, mark + u"key\n", ""},
+        {ENCODING_AUTO, false, mark + u"key\xD83D\xDE00key \xD83D\xDE00\x30a2\n", ""},
+        {ENCODING_AUTO, true, mark + u"key\xD800key\xDC00 \xDBFFx\xDFFF\x30a2\xD800", ""},
+        {ENCODING_AUTO, false, mark + x2041 + u"x\x91cd\x8981\n", ""},
+        {ENCODING_AUTO, false, mark + x2041 + u"x\xD800key\n", ""},
+        {ENCODING_AUTO, true, mark + x2041 + u"\xD83D\xDE00key\n", ""},
+        {ENCODING_AUTO, false, mark + x2041 + u"xxx\x30a2x\n", ""},
+        {ENCODING_AUTO, false, mark + u"key\0 key\r\nkey\n" + x2041 + u"x\0x" + x2041, ""},
+        {ENCODING_AUTO, true, mark + u"key\n\x001Akey\n", "Z"},
+        {ENCODING_AUTO, false, mark + u"key\r", "\x1A"},
+        {ENCODING_ALWAYS_UTF16BE, true, u"", "Z"},
+        {ENCODING_AUTO, false, mark, ""},
+    };
+    uint64_t seed = 1;
+    for (const auto& c : cases) {
+        setDecoratorEncoding(c.choice);
+        setReferenceEncoding(c.choice);
+        load(table);
+        ASSERT_TRUE(agree(utf16Bytes(c.text, c.bigEndian) + c.odd, seed++));
+    }
+    setDecoratorEncoding(ENCODING_AUTO);
+    setReferenceEncoding(ENCODING_AUTO);
+    static const char16_t* const PIECES[] = {
+        u"\x91cd", u"\x30bd", u"\x30a2", u"\xff71", u"\x80",         u"key",    u"x",
+        u" ",      u"\n",     u"\r\n",   u"\xe9",   u"\xD83D\xDE00", u"\xD800", u"\xDC00"};
+    for (; seed < 300; ++seed) {
+        Random r(seed);
+        std::u16string text = mark;
+        const size_t length = r.chance(10) ? 40000 + r.below(40000) : r.below(3 * PIECE);
+        while (text.size() < length) {
+            if (r.chance(2)) {
+                text += std::u16string(PIECE - 4 + r.below(4), u'x');
+            }
+            text += r.chance(1) ? u"\0" : PIECES[r.below(sizeof PIECES / sizeof PIECES[0])];
+        }
+        load(table);
+        ASSERT_TRUE(agree(utf16Bytes(text, r.chance(50)) + (r.chance(20) ? "Z" : ""), seed));
     }
 }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/decoration_table.h"
+#include "core/line_decorator.h"
 #include "platform/platform.h"
 #include "settings/settings_file.h"
 #include "settings/settings_save.h"
@@ -165,6 +166,74 @@ TEST_F(SettingsFileTest, LongLinesAndExtraEntriesDoNotShiftTheRest) {
     }
     EXPECT_EQ(load(many + END), MAX_ENTRIES);
     EXPECT_EQ(keywordAt(MAX_ENTRIES - 1), "k511");
+}
+
+// Settings files in UTF-8, as editors on Linux and Notepad write them: read
+// into the table's code page 932, written back by the window's save as they
+// came. A keyword or colour code page 932 cannot hold keeps its bytes, and
+// such a keyword matches in no text, nor do its bytes as code page 932
+// (café's C3 A9 would be ﾃｩ). Half-width katakana alone make a code page 932
+// file read as UTF-8.
+TEST_F(SettingsFileTest, Utf8FilesReadIntoCodePage932AndSaveAsTheyCame) {
+    const std::string entries = "\xE9\x87\x8D\xE8\xA6\x81\r\n" // 重要, no colour (無変換)
+                                "\xE7\x84\xA1\xE5\xA4\x89\xE6\x8F\x9B\r\n0\r\n1\r\n"
+                                "caf\xC3\xA9\r\n\xE8\xB5\xA4\r\n2\r\n0\r\n" // café, 赤
+                                "x\r\n\xC3\xA9\r\n3\r\n0\r\n";              // x, é
+    std::string kana; // ｱ at the table's longest, 1533 bytes in UTF-8
+    for (int i = 0; i < MAX_KEYWORD_LENGTH; ++i) {
+        kana += "\xEF\xBD\xB1";
+    }
+    const struct {
+        std::string file;
+        SettingsForm form;
+        std::vector<std::string> keywords; // as the table holds them
+        std::vector<uint8_t> kept;
+    } cases[] = {
+        {START + "1\r\n" + entries + END,
+         SETTINGS_UTF8,
+         {"\x8F\x64\x97\x76", "caf\xC3\xA9", "x"},
+         {0, KEPT_KEYWORD, KEPT_COLOUR}},
+        {"\xEF\xBB\xBF" + START + "1\r\n" + entries + END,
+         SETTINGS_UTF8_MARK,
+         {"\x8F\x64\x97\x76", "caf\xC3\xA9", "x"},
+         {0, KEPT_KEYWORD, KEPT_COLOUR}},
+        {START + "0\r\n\xC3\xB1\r\n\xC3\xB1\r\n0\r\n0\r\n" + END, // ﾃｱ reads as ñ
+         SETTINGS_UTF8,
+         {"\xC3\xB1"},
+         {KEPT_KEYWORD | KEPT_COLOUR}},
+        {START + "0\r\n" + kana + "\r\nF\r\n0\r\n0\r\n" + END,
+         SETTINGS_UTF8,
+         {std::string(MAX_KEYWORD_LENGTH, '\xB1')},
+         {0}},
+    };
+    for (const auto& c : cases) {
+        const int count = load(c.file);
+        ASSERT_EQ(count, static_cast<int>(c.keywords.size())) << c.file;
+        EXPECT_EQ(decorationTable.settingsForm, c.form);
+        for (int i = 0; i < count; ++i) {
+            EXPECT_EQ(keywordAt(i), c.keywords[static_cast<size_t>(i)]) << i;
+            EXPECT_EQ(decorationTable.entries[i].keptUtf8, c.kept[static_cast<size_t>(i)]) << i;
+        }
+        ASSERT_TRUE(saveSettings());
+        EXPECT_EQ(readFile(SETTINGS_FILE_NAME), c.file) << "written back as it was read";
+    }
+    load(START + "1\r\n" + entries + END);
+    EXPECT_FALSE(hasColour(decorationTable.entries[0]));
+    EXPECT_STREQ(decorationTable.entries[1].colour, "\x90\xD4");
+    writeFile("a.txt", "\xE9\x87\x8D\xE8\xA6\x81 caf\xC3\xA9\n");
+    writeFile("b.txt", "\x8F\x64\x97\x76 caf\xC3\xA9\n");
+    for (const char* name : {"a", "b"}) {
+        const std::string in = std::string(name) + ".txt";
+        const std::string out = std::string(name) + ".html";
+        ASSERT_TRUE(decorateFile(toPath(in).c_str(), toPath(out).c_str()));
+        const std::string html = readFile(out);
+        EXPECT_NE(html.find("<B>"), std::string::npos) << "重要 found in " << in;
+        EXPECT_EQ(html.find("<font"), std::string::npos) << "café found in " << in;
+    }
+    // An entry added in the window is saved in UTF-8 too.
+    addEntry("\x83\x5C", "", 0, 0); // ソ
+    ASSERT_TRUE(saveSettings());
+    EXPECT_NE(readFile(SETTINGS_FILE_NAME).find("\r\n\xE3\x82\xBD\r\n"), std::string::npos);
 }
 
 // A file chosen in another folder, by its full path, as the program does

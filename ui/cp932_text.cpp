@@ -87,3 +87,17 @@ void cp932ToText(const char* bytes, wchar_t* text, int capacity) {
     std::memcpy(text, back, static_cast<size_t>(kept > 0 ? kept : 0) * sizeof(wchar_t));
     text[kept > 0 ? kept : 0] = L'\0';
 }
+
+void entryBytesToText(const char* bytes, bool keptUtf8, wchar_t* text, int capacity) {
+    if (!keptUtf8) {
+        cp932ToText(bytes, text, capacity);
+        return;
+    }
+    text[0] = L'\0';
+    const int length = static_cast<int>(std::strlen(bytes));
+    const int units =
+        length > 0 ? MultiByteToWideChar(CP_UTF8, 0, bytes, length, back, MOST_UNITS) : 0;
+    const int kept = units < capacity - 1 ? units : capacity - 1;
+    std::memcpy(text, back, static_cast<size_t>(kept > 0 ? kept : 0) * sizeof(wchar_t));
+    text[kept > 0 ? kept : 0] = L'\0';
+}

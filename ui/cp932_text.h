@@ -19,3 +19,8 @@ void textToCp932Lossy(const wchar_t* text, char* bytes, int capacity);
 // UTF-16 of code page 932 bytes into `text` (capacity units, terminator
 // included), cut when it does not fit.
 void cp932ToText(const char* bytes, wchar_t* text, int capacity);
+
+// The same for a keyword or colour of the table: code page 932 bytes, or,
+// when `keptUtf8`, the UTF-8 bytes a settings file held, shown as their
+// characters too.
+void entryBytesToText(const char* bytes, bool keptUtf8, wchar_t* text, int capacity);

@@ -34,6 +34,7 @@ struct EntryFields {
     char sizeText[FIELD_BUFFER];
     int32_t size;
     int32_t style;
+    uint8_t keptUtf8; // of the fields kept as shown, those kept in UTF-8
 };
 
 // A field's text as typed, in UTF-16.
@@ -57,11 +58,12 @@ static void pointAtField(HWND dialog, int id) {
 // exact UTF-16 form. A character that code page 932 cannot hold refuses the
 // whole entry: the user hears a beep and finds the field selected.
 static bool readBytesField(HWND dialog, int id, const wchar_t* kept, const char* keptBytes,
-                           char* bytes) {
+                           char* bytes, bool* untouched) {
     wchar_t text[FIELD_BUFFER];
     readFieldText(dialog, id, text);
     std::memset(bytes, 0, FIELD_BUFFER);
-    if (kept != nullptr && std::wcscmp(text, kept) == 0) {
+    *untouched = kept != nullptr && std::wcscmp(text, kept) == 0;
+    if (*untouched) {
         std::snprintf(bytes, FIELD_BUFFER, "%s", keptBytes);
         return true;
     }
@@ -79,6 +81,7 @@ struct ShownEntry {
     wchar_t colour[FIELD_BUFFER];
     char keywordBytes[FIELD_BUFFER];
     char colourBytes[FIELD_BUFFER];
+    uint8_t keptUtf8;
 };
 
 // An editor's state, in its DWLP_USER slot.
@@ -104,15 +107,24 @@ static int32_t boxedStyle(HWND dialog) {
 
 // Reads all fields; false, having told the user, when one cannot be stored.
 static bool readFields(HWND dialog, const ShownEntry* untouched, EntryFields* fields) {
+    bool keywordKept = false;
+    bool colourKept = false;
     if (!readBytesField(dialog, IDC_KEYWORD, untouched ? untouched->keyword : nullptr,
-                        untouched ? untouched->keywordBytes : nullptr, fields->keyword)) {
+                        untouched ? untouched->keywordBytes : nullptr, fields->keyword,
+                        &keywordKept)) {
         return false;
     }
     trace("[%d]:%s\n", static_cast<int>(std::strlen(fields->keyword)), fields->keyword);
     if (!readBytesField(dialog, IDC_FONT_COLOUR, untouched ? untouched->colour : nullptr,
-                        untouched ? untouched->colourBytes : nullptr, fields->colour)) {
+                        untouched ? untouched->colourBytes : nullptr, fields->colour,
+                        &colourKept)) {
         return false;
     }
+    // A field kept as shown keeps the UTF-8 its bytes may be in.
+    fields->keptUtf8 = untouched == nullptr
+                           ? 0
+                           : untouched->keptUtf8 & ((keywordKept ? KEPT_KEYWORD : 0) |
+                                                    (colourKept ? KEPT_COLOUR : 0));
     // Only digits count in the size, so a character with no code page 932
     // form stops the number like any other non-digit.
     wchar_t sizeText[FIELD_BUFFER];
@@ -130,16 +142,19 @@ static void reportStored(EditorState* state, const DecorationEntry& entry) {
     setListText(state->list, entryText(entry));
 }
 
-static void showBytes(HWND dialog, int id, const char* bytes, wchar_t* text, char* keptBytes) {
+static void showBytes(HWND dialog, int id, const char* bytes, bool keptUtf8, wchar_t* text,
+                      char* keptBytes) {
     std::snprintf(keptBytes, FIELD_BUFFER, "%s", bytes);
-    cp932ToText(bytes, text, FIELD_BUFFER);
+    entryBytesToText(bytes, keptUtf8, text, FIELD_BUFFER);
     SetDlgItemTextW(dialog, id, text);
 }
 
 static void loadEntry(HWND dialog, ShownEntry* shown, const DecorationEntry& entry) {
-    showBytes(dialog, IDC_KEYWORD, entryText(entry), shown->keyword, shown->keywordBytes);
-    showBytes(dialog, IDC_FONT_COLOUR, hasColour(entry) ? entry.colour : "", shown->colour,
-              shown->colourBytes);
+    shown->keptUtf8 = entry.keptUtf8;
+    showBytes(dialog, IDC_KEYWORD, entryText(entry), (entry.keptUtf8 & KEPT_KEYWORD) != 0,
+              shown->keyword, shown->keywordBytes);
+    showBytes(dialog, IDC_FONT_COLOUR, hasColour(entry) ? entry.colour : "",
+              (entry.keptUtf8 & KEPT_COLOUR) != 0, shown->colour, shown->colourBytes);
     if (entry.size != 0) {
         wchar_t sizeText[16];
         std::swprintf(sizeText, 16, L"%d", static_cast<int>(entry.size));
@@ -176,6 +191,7 @@ static void storeRenewed(HWND dialog, EditorState* state) {
         EndDialog(dialog, IDCANCEL);
         return;
     }
+    decorationTable.entries[state->editIndex].keptUtf8 = fields.keptUtf8;
     reportStored(state, decorationTable.entries[state->editIndex]);
     EndDialog(dialog, IDOK);
 }

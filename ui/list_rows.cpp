@@ -5,7 +5,7 @@
 
 void insertRow(HWND list, int32_t row, const char* keyword, const DecorationEntry& entry) {
     wchar_t text[LIST_TEXT_SIZE];
-    cp932ToText(keyword, text, LIST_TEXT_SIZE);
+    entryBytesToText(keyword, (entry.keptUtf8 & KEPT_KEYWORD) != 0, text, LIST_TEXT_SIZE);
     const LRESULT at = SendMessageW(list, LB_INSERTSTRING, static_cast<WPARAM>(row),
                                     reinterpret_cast<LPARAM>(text));
     if (at >= 0) {

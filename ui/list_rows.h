@@ -11,7 +11,8 @@
 #include "core/decoration_table.h"
 #include "ui/entry_look.h"
 
-// Inserts `keyword` (code page 932 bytes) as row `row`, drawn as `entry`.
+// Inserts `keyword` (the bytes `entry` keeps: code page 932, or the UTF-8 a
+// settings file held) as row `row`, drawn as `entry`.
 void insertRow(HWND list, int32_t row, const char* keyword, const DecorationEntry& entry);
 
 // The rows' one height: a line of the list's font.

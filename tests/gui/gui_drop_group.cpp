@@ -138,13 +138,26 @@ void checkNames(const NamesDrop& drop) {
 // ---- drop 4: whole characters, and UTF-8 texts
 
 // A text in UTF-8, one with a byte-order mark, second bytes that look like
-// the keywords, and lines over 2047 bytes whose limit falls inside a
-// character (0x83 0x5C in code page 932, E3 82 BD in UTF-8: ソ).
+// the keywords, lines over 2047 bytes whose limit falls inside a character
+// (0x83 0x5C in code page 932, E3 82 BD in UTF-8: ソ), and texts in UTF-16 of
+// either byte order, converted in UTF-16.
 struct CharacterFile {
     const char* name;
     std::string text;
     std::string expected;
 };
+
+// The mark FF FE or FE FF, then UTF-8 text in UTF-16 of that byte order.
+std::string utf16File(const std::string& utf8, bool bigEndian) {
+    std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+    for (const wchar_t unit : fromUtf8(utf8)) {
+        const char high = static_cast<char>(unit >> 8);
+        const char low = static_cast<char>(unit & 0xFF);
+        bytes += bigEndian ? high : low;
+        bytes += bigEndian ? low : high;
+    }
+    return bytes;
+}
 
 std::vector<CharacterFile> characterFiles() {
     const std::string key = KEY;
@@ -161,6 +174,10 @@ std::vector<CharacterFile> characterFiles() {
          "\x81key " + key + "\r\n<BR>\x81\x83\x5C " + cp932So + "\r\n<BR>"},
         {"long.txt", a2046 + "\x83\x5C\n", a2046 + "<BR>" + cp932So + "\r\n<BR>"},
         {"long8.txt", a2046 + "\xE3\x82\xBD\n", a2046 + "<BR>" + utf8So + "\r\n<BR>"},
+        {"le16.txt", utf16File("key \xE3\x82\xBD\nk\xF0\x9F\x98\x80 key", false),
+         utf16File(key + " " + utf8So + "\r\n<BR>k\xF0\x9F\x98\x80 " + key, false)},
+        {"be16.txt", utf16File("key \xE3\x82\xBD\nk\xF0\x9F\x98\x80 key", true),
+         utf16File(key + " " + utf8So + "\r\n<BR>k\xF0\x9F\x98\x80 " + key, true)},
     };
 }
 

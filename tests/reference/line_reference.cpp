@@ -2,6 +2,9 @@
 // code: the whole text read first, its encoding decided, its characters
 // walked one by one, every entry tried at every character. Slow, but short
 // enough to check by eye; the fast decorator must give the same bytes.
+// A UTF-16 text is converted by the rule it reduces to: decoded whole into
+// UTF-8 (a lone surrogate into its three bytes, one character), converted as
+// a UTF-8 text, encoded back; an odd last byte appended.
 #include "tests/reference/line_reference.h"
 
 #include <cstdio>
@@ -65,9 +68,19 @@ size_t utf8Length(const std::string& text, size_t i, size_t end, bool cutOk) {
     return 0;
 }
 
+// Whether text[i] begins a lone surrogate's three bytes.
+bool loneSurrogateAt(const std::string& text, size_t i) {
+    return i + 2 < text.size() && static_cast<unsigned char>(text[i]) == 0xED &&
+           (static_cast<unsigned char>(text[i + 1]) & 0xE0) == 0xA0 &&
+           (static_cast<unsigned char>(text[i + 2]) & 0xC0) == 0x80;
+}
+
 // The length of the character at text[i].
 size_t charLength(const std::string& text, size_t i, TextEncoding encoding) {
-    if (encoding == TEXT_UTF8) {
+    if (encoding == TEXT_UTF16 && loneSurrogateAt(text, i)) {
+        return 3;
+    }
+    if (encoding != TEXT_CP932) {
         const size_t n = utf8Length(text, i, text.size(), false);
         return n == 0 ? 1 : n;
     }
@@ -77,7 +90,7 @@ size_t charLength(const std::string& text, size_t i, TextEncoding encoding) {
 }
 
 TextEncoding decide(const std::string& text) {
-    if (choice != ENCODING_AUTO) {
+    if (choice == ENCODING_ALWAYS_CP932 || choice == ENCODING_ALWAYS_UTF8) {
         return choice == ENCODING_ALWAYS_UTF8 ? TEXT_UTF8 : TEXT_CP932;
     }
     if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) {
@@ -102,26 +115,102 @@ TextEncoding decide(const std::string& text) {
     return TEXT_UTF8;
 }
 
-// The text as a text-mode read gives it: CR LF made LF, cut at 0x1A.
-bool readText(const PathChar* path, std::string* text) {
+bool readRaw(const PathChar* path, std::string* raw) {
     FILE* file = platformOpenFile(path, "rb");
     if (file == nullptr) {
         return false;
     }
-    std::string raw;
     char block[65536];
     size_t got;
     while ((got = std::fread(block, 1, sizeof block, file)) > 0) {
-        raw.append(block, got);
+        raw->append(block, got);
     }
     std::fclose(file);
+    return true;
+}
+
+// The text as a text-mode read gives it: CR LF made LF, cut at 0x1A.
+std::string textOf(const std::string& raw) {
+    std::string text;
     for (size_t i = 0; i < raw.size() && raw[i] != '\x1A'; ++i) {
         if (raw[i] == '\r' && i + 1 < raw.size() && raw[i + 1] == '\n') {
             continue; // the LF stands for both
         }
-        *text += raw[i];
+        text += raw[i];
     }
-    return !raw.empty();
+    return text;
+}
+
+void appendUtf8(std::string& to, uint32_t c) {
+    if (c < 0x80) {
+        to += static_cast<char>(c);
+    } else if (c < 0x800) {
+        to += static_cast<char>(0xC0 | (c >> 6));
+        to += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        to += static_cast<char>(0xE0 | (c >> 12));
+        to += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        to += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        to += static_cast<char>(0xF0 | (c >> 18));
+        to += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        to += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        to += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+// UTF-16 units, whole pairs of bytes, into UTF-8.
+std::string fromUtf16(const std::string& raw, bool bigEndian) {
+    std::vector<uint32_t> units;
+    for (size_t i = 0; i + 1 < raw.size(); i += 2) {
+        const unsigned a = static_cast<unsigned char>(raw[i]);
+        const unsigned b = static_cast<unsigned char>(raw[i + 1]);
+        units.push_back(bigEndian ? (a << 8) | b : (b << 8) | a);
+    }
+    std::string to;
+    for (size_t i = 0; i < units.size(); ++i) {
+        uint32_t c = units[i];
+        if (c >= 0xD800 && c < 0xDC00 && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
+            units[i + 1] < 0xE000) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (units[i + 1] - 0xDC00);
+            ++i;
+        }
+        appendUtf8(to, c);
+    }
+    return to;
+}
+
+void appendUnit(std::string& to, uint32_t unit, bool bigEndian) {
+    const char high = static_cast<char>(unit >> 8);
+    const char low = static_cast<char>(unit & 0xFF);
+    to += bigEndian ? high : low;
+    to += bigEndian ? low : high;
+}
+
+// The UTF-8 form back into UTF-16.
+std::string toUtf16(const std::string& text, bool bigEndian) {
+    std::string to;
+    for (size_t i = 0; i < text.size();) {
+        const size_t n = charLength(text, i, TEXT_UTF16);
+        const unsigned char first = static_cast<unsigned char>(text[i]);
+        uint32_t c = n == 1 ? (first < 0x80 ? first : 0xFFFD) : first & (0x7F >> n);
+        for (size_t k = 1; k < n; ++k) {
+            c = (c << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+        }
+        if (c >= 0x10000) {
+            appendUnit(to, 0xD800 + ((c - 0x10000) >> 10), bigEndian);
+            appendUnit(to, 0xDC00 + ((c - 0x10000) & 0x3FF), bigEndian);
+        } else {
+            appendUnit(to, c, bigEndian);
+        }
+        i += n;
+    }
+    return to;
+}
+
+bool appendTo(void* captured, const char* bytes, size_t length) {
+    static_cast<std::string*>(captured)->append(bytes, length);
+    return true;
 }
 
 // Each entry's keyword as searched for, empty and unusable when it has no
@@ -134,13 +223,15 @@ struct Form {
 std::vector<Form> formsOf(TextEncoding encoding) {
     std::vector<Form> forms;
     for (int i = 0; i < decorationTable.count; ++i) {
-        const char* keyword = entryText(decorationTable.entries[i]);
+        const DecorationEntry& entry = decorationTable.entries[i];
+        const char* keyword = entryText(entry);
         const size_t length = std::strlen(keyword);
-        Form form{keyword, true};
-        if (encoding == TEXT_UTF8) {
+        Form form{keyword, (entry.keptUtf8 & KEPT_KEYWORD) == 0};
+        if (encoding != TEXT_CP932) {
             std::vector<char> utf8(3 * length + 1);
             size_t written = 0;
-            form.usable = cp932ToUtf8(reinterpret_cast<const unsigned char*>(keyword),
+            form.usable = form.usable &&
+                          cp932ToUtf8(reinterpret_cast<const unsigned char*>(keyword),
                                       static_cast<int>(length), utf8.data(), utf8.size(), &written);
             form.bytes.assign(utf8.data(), form.usable ? written : 0);
         }
@@ -149,7 +240,31 @@ std::vector<Form> formsOf(TextEncoding encoding) {
     return forms;
 }
 
-void writeDecorated(const DecorationEntry& entry, const std::string& keyword) {
+// The colour as a UTF-16 text writes it, in UTF-8: its characters, each
+// byte that begins none as U+FFFD.
+std::string utf16Colour(const DecorationEntry& entry) {
+    const std::string colour = entry.colour;
+    std::string shown;
+    for (size_t i = 0; i < colour.size();) {
+        size_t n = (entry.keptUtf8 & KEPT_COLOUR) ? utf8Length(colour, i, colour.size(), false)
+                                                  : charLength(colour, i, TEXT_CP932);
+        char utf8[8];
+        size_t written = 0;
+        if (n == 0 || ((entry.keptUtf8 & KEPT_COLOUR) == 0 &&
+                       !cp932ToUtf8(reinterpret_cast<const unsigned char*>(colour.data() + i),
+                                    static_cast<int>(n), utf8, sizeof utf8, &written))) {
+            shown += "\xEF\xBF\xBD";
+            i += n == 0 ? 1 : n;
+            continue;
+        }
+        shown += (entry.keptUtf8 & KEPT_COLOUR) ? colour.substr(i, n) : std::string(utf8, written);
+        i += n;
+    }
+    return shown;
+}
+
+void writeDecorated(const DecorationEntry& entry, const std::string& keyword,
+                    TextEncoding encoding) {
     static const char* const OPEN[] = {"<B>", "<I>", "<U>", "<STRIKE>"};
     static const char* const CLOSE[] = {"</B>", "</I>", "</U>", "</STRIKE>"};
     for (int k = 0; k < 4; ++k) {
@@ -162,7 +277,8 @@ void writeDecorated(const DecorationEntry& entry, const std::string& keyword) {
         writeTextString(&out, "<font");
         if (colour) {
             writeTextString(&out, " color=#");
-            writeTextString(&out, entry.colour);
+            const std::string shown = encoding == TEXT_UTF16 ? utf16Colour(entry) : entry.colour;
+            writeText(&out, shown.data(), shown.size());
         }
         if (entry.size != 0) {
             writeTextString(&out, " size=");
@@ -184,7 +300,7 @@ void writeDecorated(const DecorationEntry& entry, const std::string& keyword) {
 // One piece, which begins and ends where characters do; `starts[i]` tells
 // whether a character begins at byte i of it (and at its end).
 void decoratePiece(const std::string& piece, const std::vector<bool>& starts,
-                   const std::vector<Form>& forms) {
+                   const std::vector<Form>& forms, TextEncoding encoding) {
     DecorationTable& table = decorationTable;
     const std::string line = piece.substr(0, piece.find('\0'));
     bool anyHit = false;
@@ -217,7 +333,7 @@ void decoratePiece(const std::string& piece, const std::vector<bool>& starts,
         }
         writeText(&out, line.data() + runStart, p - runStart);
         const std::string& keyword = forms[static_cast<size_t>(matched)].bytes;
-        writeDecorated(table.entries[matched], keyword);
+        writeDecorated(table.entries[matched], keyword, encoding);
         p += keyword.size();
         runStart = p;
     }
@@ -236,8 +352,8 @@ void setReferenceEncoding(EncodingChoice encoding) {
 }
 
 bool referenceDecorateFile(const PathChar* inputPath, const PathChar* outputPath) {
-    std::string text;
-    const bool read = readText(inputPath, &text);
+    std::string raw;
+    const bool read = readRaw(inputPath, &raw) && !raw.empty();
     if (!openTextWriter(&out, outputPath)) {
         return false;
     }
@@ -245,7 +361,17 @@ bool referenceDecorateFile(const PathChar* inputPath, const PathChar* outputPath
         closeTextWriter(&out);
         return false;
     }
-    const TextEncoding encoding = decide(text);
+    const bool utf16 = choice == ENCODING_ALWAYS_UTF16LE || choice == ENCODING_ALWAYS_UTF16BE ||
+                       (choice == ENCODING_AUTO &&
+                        (raw.compare(0, 2, "\xFF\xFE") == 0 || raw.compare(0, 2, "\xFE\xFF") == 0));
+    const bool bigEndian =
+        choice == ENCODING_ALWAYS_UTF16BE || (choice == ENCODING_AUTO && raw[0] == '\xFE');
+    const std::string text = textOf(utf16 ? fromUtf16(raw, bigEndian) : raw);
+    std::string captured;
+    if (utf16) {
+        sendTextTo(&out, appendTo, &captured);
+    }
+    const TextEncoding encoding = utf16 ? TEXT_UTF16 : decide(text);
     const std::vector<Form> forms = formsOf(encoding);
     // Pieces: characters up to and including an LF, as long as they fit.
     size_t at = 0;
@@ -264,8 +390,16 @@ bool referenceDecorateFile(const PathChar* inputPath, const PathChar* outputPath
                 break;
             }
         }
-        decoratePiece(text.substr(at, length), starts, forms);
+        decoratePiece(text.substr(at, length), starts, forms, encoding);
         at += length;
+    }
+    if (utf16) {
+        flushTextWriter(&out);
+        captured = toUtf16(captured, bigEndian);
+        if (raw.size() % 2 == 1) {
+            captured += raw.back();
+        }
+        writeToFile(out.file, captured.data(), captured.size());
     }
     closeTextWriter(&out);
     return true;
