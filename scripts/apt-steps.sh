@@ -1,7 +1,13 @@
+# shellcheck shell=bash
 # Sourced by install-deps.sh: the apt steps that cope with a package mirror
-# that is not healthy. Needs `say`, fetch_tries and fetch_pause; apt_lists
-# (where apt keeps its lists) may be set before sourcing.
+# that is not healthy. Needs `say`; apt_lists (where apt keeps its lists)
+# may be set before sourcing.
 apt_lists=${apt_lists:-/var/lib/apt/lists}
+# Tries of a fetch, and the pause before each new try, in seconds.
+fetch_tries=${TINTMARK_FETCH_TRIES:-3}
+fetch_pause=${TINTMARK_FETCH_PAUSE:-20}
+# The release's base suite, which has every library for both architectures.
+codename=$(. /etc/os-release 2>/dev/null && echo "${VERSION_CODENAME:-}")
 
 # apt itself, with its messages in English (they are read below), no
 # prompts, and its own retry of a failed download.
@@ -112,16 +118,21 @@ make_twin_pins() {
 
 # install_packages WHAT PACKAGE...: installs the packages. A resolver's
 # refusal is tried again with each library's two architectures held to one
-# version, then also against the base suite; a failed download again after
-# new lists. On failure, prints apt's reason and the command.
+# version, then against the base suite, then both; a failed download again
+# after new lists. On failure, prints apt's reason and the command. Once
+# libraries have been held, later installs hold them from the start, so
+# that none brings in an amd64 library whose i386 twin cannot follow.
 install_packages() {
-  local what=$1 log target=() fetches=1 options=()
+  local what=$1 log fetches=1 stage=0 options target
   shift
   log=$(mktemp)
   [ "$updated" = 1 ] || update_lists
+  [ -z "$pins" ] || stage=1
   while :; do
     options=()
-    [ -n "$pins" ] && options=(-o "Dir::Etc::Preferences=$pins")
+    target=()
+    case $stage in 1 | 3) options=(-o "Dir::Etc::Preferences=$pins") ;; esac
+    case $stage in 2 | 3) target=(-t "$codename") ;; esac
     if run_apt "${options[@]}" install -y -q --no-install-recommends "${target[@]}" "$@" \
       >"$log" 2>&1; then
       rm -f "$log"
@@ -134,15 +145,20 @@ install_packages() {
       sleep "$fetch_pause"
       update_lists
       [ -z "$pins" ] || make_twin_pins
-    elif [ -z "$pins" ]; then
-      make_twin_pins
-      say "$what: the install was refused; trying again with $(grep -c '^Pin: version' "$pins") libraries held to a version both architectures have"
-    elif [ "${#target[@]}" -eq 0 ] && [ -n "$codename" ]; then
-      say "$what: the install was refused; trying again against the base suite, $codename"
-      target=(-t "$codename")
-    else
+      continue
+    fi
+    stage=$((stage + 1))
+    if [ "$stage" -gt 3 ] || { [ "$stage" -ge 2 ] && [ -z "$codename" ]; }; then
       break
     fi
+    case $stage in
+    1)
+      make_twin_pins
+      say "$what: the install was refused; trying again with $(grep -c '^Pin: version' "$pins") libraries held to a version both architectures have"
+      ;;
+    2) say "$what: refused again; trying against the base suite, $codename" ;;
+    3) say "$what: refused again; trying against the base suite with the libraries held as well" ;;
+    esac
   done
   say "$what could not be installed. apt said:"
   # The resolver's lines about the packages, then its errors, as apt gave them.

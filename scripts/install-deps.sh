@@ -48,10 +48,6 @@ windows_packages=(
 # with the rest, but the rest does not depend on it (see below).
 loader_packages=(wine32:i386)
 
-# Tries of a fetch, and the pause before each new try, in seconds.
-fetch_tries=${TINTMARK_FETCH_TRIES:-3}
-fetch_pause=${TINTMARK_FETCH_PAUSE:-20}
-
 say() { echo "install-deps: $*" >&2; }
 
 need_root() {
@@ -71,8 +67,6 @@ missing() {
 }
 
 source "$(dirname "${BASH_SOURCE[0]}")/apt-steps.sh"
-
-codename=$(. /etc/os-release 2>/dev/null && echo "${VERSION_CODENAME:-}")
 
 mapfile -t need < <(missing "${native_packages[@]}")
 if [ "$mode" != native ]; then
