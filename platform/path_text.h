@@ -11,6 +11,14 @@
 constexpr int PATH_SLOT = 256;
 constexpr int MAX_PATH_LENGTH = PATH_SLOT - 1;
 
+// Units a full path may take, terminator included: Windows paths reach
+// 32767 units in the "\\?\" form; POSIX systems stop at PATH_MAX.
+#ifdef _WIN32
+constexpr size_t FULL_PATH_CAPACITY = 32768;
+#else
+constexpr size_t FULL_PATH_CAPACITY = 4096;
+#endif
+
 #ifdef _WIN32
 using PathChar = wchar_t;
 #define TINTMARK_WIDEN(text) L##text
