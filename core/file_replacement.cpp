@@ -34,15 +34,16 @@ bool findReplacementTarget(FileReplacement* replacement, const PathChar* name) {
         return fail(replacement, REPLACE_SYSTEM_ERROR, reason);
     }
     // A file the user marked read-only is left as it is, even where the user
-    // could override the mark.
-    if (platformFileReadOnly(replacement->target)) {
+    // could override the mark. A pipe would wait for a reader forever.
+    switch (platformWritePlace(replacement->target)) {
+    case PLACE_WRITABLE:
+        return true;
+    case PLACE_READ_ONLY:
         return fail(replacement, REPLACE_READ_ONLY, 0);
+    case PLACE_NOT_A_FILE:
+        break;
     }
-    // A folder, a pipe or a device: a pipe would wait for a reader forever.
-    if (!platformOrdinaryFileOrMissing(replacement->target)) {
-        return fail(replacement, REPLACE_NOT_A_FILE, 0);
-    }
-    return true;
+    return fail(replacement, REPLACE_NOT_A_FILE, 0);
 }
 
 static bool isSeparator(PathChar c) {

@@ -67,9 +67,15 @@ int platformLastError();
 // This process's id, for names no other running process picks.
 unsigned long platformProcessId();
 
-// True when the file exists and is marked read-only (no write permission
-// bits), which a save must respect even where the user could override it.
-bool platformFileReadOnly(const PathChar* path);
+// What holds the name a file is about to be written to.
+enum WritePlace {
+    PLACE_WRITABLE,   // nothing, or an ordinary file this user may write
+    PLACE_READ_ONLY,  // an ordinary file marked read-only (no write permission
+                      // bits) or that this user may not write, which a save
+                      // respects even where the user could override the mark
+    PLACE_NOT_A_FILE, // a folder, a pipe or a device
+};
+WritePlace platformWritePlace(const PathChar* path);
 
 // False for what exists but is not an ordinary file (a directory, a pipe, a
 // device): opening a pipe for reading would wait for a writer forever.

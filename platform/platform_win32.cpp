@@ -296,9 +296,15 @@ unsigned long platformProcessId() {
     return GetCurrentProcessId();
 }
 
-bool platformFileReadOnly(const wchar_t* path) {
-    DWORD attributes = GetFileAttributesW(path);
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+WritePlace platformWritePlace(const wchar_t* path) {
+    const DWORD attributes = GetFileAttributesW(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        return PLACE_WRITABLE;
+    }
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        return PLACE_NOT_A_FILE;
+    }
+    return (attributes & FILE_ATTRIBUTE_READONLY) != 0 ? PLACE_READ_ONLY : PLACE_WRITABLE;
 }
 
 bool platformOrdinaryFileOrMissing(const wchar_t* path) {
