@@ -11,6 +11,15 @@
 
 #include "platform/platform.h"
 
+// Of the target's last component the temporary's name keeps at most this
+// many units, so that it stays within what file systems take for one
+// component even where each unit becomes three bytes (UTF-16 names on a
+// UTF-8 file system).
+constexpr size_t TEMPORARY_LEAF_LIMIT = 64;
+// The most units the suffix takes: ".tmp-", a process id and '-' and a
+// counter of at most 20 digits each.
+constexpr size_t TEMPORARY_SUFFIX_ROOM = sizeof ".tmp-" - 1 + 20 + 1 + 20;
+
 // Counts the temporary names this process has tried, so that a name once
 // used is never tried again, even for a later file.
 static unsigned long temporaryCounter;

@@ -18,16 +18,6 @@ enum ReplaceProblem {
     REPLACE_SYSTEM_ERROR,  // the system refused a step: see systemError
 };
 
-// The temporary's name is the target's followed by ".tmp-<process id>-
-// <counter>"; of the target's last component it keeps at most this many
-// units, so that the name stays within what file systems take for one
-// component even where each unit becomes three bytes (UTF-16 names on a
-// UTF-8 file system).
-constexpr size_t TEMPORARY_LEAF_LIMIT = 64;
-// The most units the suffix takes: ".tmp-", a process id and '-' and a
-// counter of at most 20 digits each.
-constexpr size_t TEMPORARY_SUFFIX_ROOM = sizeof ".tmp-" - 1 + 20 + 1 + 20;
-
 // One file being replaced. Two full paths large: callers keep it in static
 // storage.
 struct FileReplacement {
@@ -46,8 +36,9 @@ struct FileReplacement {
 bool findReplacementTarget(FileReplacement* replacement, const PathChar* name);
 
 // Creates and opens the temporary beside the target found, never opening a
-// file that exists already (a stranger's of that name is left alone). False,
-// with the problem, when none can be made.
+// file that exists already (a stranger's of that name is left alone): named
+// "<target>.tmp-<process id>-<counter>", the target's last component cut
+// where it is long. False, with the problem, when none can be made.
 bool openReplacement(FileReplacement* replacement);
 
 // findReplacementTarget, then openReplacement.
