@@ -146,7 +146,7 @@ bool finishReplacement(FileReplacement* replacement, bool writeOk, bool forceToD
     int reason = 0;
     bool ok = closeWrittenFile(replacement->file, writeOk, forceToDisk, &reason);
     replacement->file = nullptr;
-    if (ok && !platformReplaceFile(replacement->temporary, replacement->target)) {
+    if (ok && !platformReplaceFile(replacement->temporary, replacement->target, forceToDisk)) {
         reason = platformLastError();
         ok = false;
     }

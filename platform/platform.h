@@ -31,8 +31,9 @@ bool platformSyncFile(FILE* file);
 // Replaces `target` with `source` in one step. An existing target keeps
 // what the system holds about it besides its bytes (on Windows its
 // attributes and security descriptor); `target` must be a full path that
-// names the file itself, not a link to it.
-bool platformReplaceFile(const PathChar* source, const PathChar* target);
+// names the file itself, not a link to it. With forceToDisk, a move that
+// the system can force to the disk before it returns is so forced.
+bool platformReplaceFile(const PathChar* source, const PathChar* target, bool forceToDisk);
 
 // The full path at which the file `name` (a bare name in the current
 // folder, or a path) is written without breaking a link: for an existing

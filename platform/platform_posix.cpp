@@ -52,7 +52,7 @@ bool platformSyncFile(FILE* file) {
     return std::fflush(file) == 0 && fsync(fileno(file)) == 0;
 }
 
-bool platformReplaceFile(const char* source, const char* target) {
+bool platformReplaceFile(const char* source, const char* target, bool) {
     return std::rename(source, target) == 0;
 }
 

@@ -117,12 +117,12 @@ bool platformSyncFile(FILE* file) {
     return std::fflush(file) == 0 && _commit(_fileno(file)) == 0;
 }
 
-bool platformReplaceFile(const wchar_t* source, const wchar_t* target) {
+bool platformReplaceFile(const wchar_t* source, const wchar_t* target, bool forceToDisk) {
     // ReplaceFileW keeps the old file's attributes and security descriptor,
     // but needs an old file; a plain move serves only where there is none.
     if (GetFileAttributesW(target) == INVALID_FILE_ATTRIBUTES &&
         GetLastError() == ERROR_FILE_NOT_FOUND) {
-        return MoveFileExW(source, target, MOVEFILE_WRITE_THROUGH) != FALSE;
+        return MoveFileExW(source, target, forceToDisk ? MOVEFILE_WRITE_THROUGH : 0) != FALSE;
     }
     return ReplaceFileW(target, source, nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
                         nullptr) != FALSE;
