@@ -193,8 +193,8 @@ static FileOutcome emptyOutput(const PathChar* outputPath, FileOutcome outcome) 
 // that fails, or is killed, leaves what the name held before. Nothing is
 // forced to the disk: what the system holds once written survives the
 // process, and an output, unlike the settings file, can be made again from
-// its input, so the cost of forcing (many times the conversion's own for
-// small files) buys too little.
+// its input, so forcing, which for many small outputs costs more than all
+// the rest of their conversion, buys too little.
 FileOutcome decorateFileResult(const PathChar* inputPath, const PathChar* outputPath) {
     Decorator& d = decorator;
     watchDebugListeners();
