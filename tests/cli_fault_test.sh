@@ -37,7 +37,7 @@ check "file size limit: settings intact" cmp -s TintMark.dat settings.before
 check "file size limit: the next file still converted" \
   same_bytes '<B><font color=#FF0000>abc</font></B>\r\n' small.html
 check "file size limit: the old output kept whole" same_bytes 'old page\n' big.html
-check "file size limit: no temporary left" test -z "$(ls -A | grep '\.tmp-')"
+check "file size limit: no temporary left" test -z "$(find . -maxdepth 1 -name '*.tmp-*')"
 
 # A full file system, with and without an old output: each output is the old
 # one or none, and nothing else is left behind. Needs a tmpfs of 128 KiB

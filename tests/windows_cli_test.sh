@@ -64,7 +64,7 @@ printf 'abc\n' >small.txt
 status=$?
 check_quiet "failing writes: exits 0, prints nothing" "$status" out.txt
 check_ran "failing writes: the old output kept whole" "$status" out.txt same_bytes 'old page\n' big.html
-check "failing writes: no temporary left" test -z "$(ls -A | grep '\.tmp-')"
+check "failing writes: no temporary left" test -z "$(find . -maxdepth 1 -name '*.tmp-*')"
 check_ran "failing writes: the next file still converted" "$status" out.txt \
   same_bytes '<B><STRIKE><font color=#00FF00>abc</font></STRIKE></B>\r\n' small.html
 rm -f big.txt big.html big.expected small.txt small.html
