@@ -55,24 +55,6 @@ bool findReplacementTarget(FileReplacement* replacement, const PathChar* name) {
     return fail(replacement, REPLACE_NOT_A_FILE, 0);
 }
 
-static bool isSeparator(PathChar c) {
-#ifdef _WIN32
-    return c == L'\\' || c == L'/';
-#else
-    return c == '/';
-#endif
-}
-
-// Whether cutting a name before `unit` would split a character: the second
-// unit of a UTF-16 pair, or a continuation byte of UTF-8.
-static bool insideCharacter(PathChar unit) {
-#ifdef _WIN32
-    return unit >= 0xDC00 && unit <= 0xDFFF;
-#else
-    return (static_cast<unsigned char>(unit) & 0xC0) == 0x80;
-#endif
-}
-
 // Makes "<target>.tmp-<process id>-<counter>" in temporary, the target's
 // last component cut (never inside a character) where it is longer than
 // TEMPORARY_LEAF_LIMIT or the whole would not fit. False when not even the
@@ -84,7 +66,7 @@ static bool makeTemporaryName(FileReplacement* replacement) {
     const PathChar* target = replacement->target;
     const size_t length = pathLength(target, FULL_PATH_CAPACITY);
     size_t leaf = length;
-    while (leaf > 0 && !isSeparator(target[leaf - 1])) {
+    while (leaf > 0 && !isPathSeparator(target[leaf - 1])) {
         --leaf;
     }
     if (leaf + static_cast<size_t>(suffixLength) >= FULL_PATH_CAPACITY) {
@@ -94,7 +76,7 @@ static bool makeTemporaryName(FileReplacement* replacement) {
     const size_t room = FULL_PATH_CAPACITY - 1 - leaf - static_cast<size_t>(suffixLength);
     if (kept > TEMPORARY_LEAF_LIMIT || kept > room) {
         kept = TEMPORARY_LEAF_LIMIT < room ? TEMPORARY_LEAF_LIMIT : room;
-        while (kept > 0 && insideCharacter(target[leaf + kept])) {
+        while (kept > 0 && continuesCharacter(target[leaf + kept])) {
             --kept;
         }
     }

@@ -154,10 +154,6 @@ static bool finalPath(const wchar_t* path, wchar_t* out, size_t capacity) {
 // Units a path may take in the "\\?\" form, terminator included.
 constexpr size_t LONG_PATH_CAPACITY = 32768;
 
-static bool isSeparator(wchar_t c) {
-    return c == L'\\' || c == L'/';
-}
-
 bool platformResolveFile(const wchar_t* name, wchar_t* resolved, size_t capacity) {
     if (finalPath(name, resolved, capacity)) {
         return true;
@@ -168,7 +164,7 @@ bool platformResolveFile(const wchar_t* name, wchar_t* resolved, size_t capacity
     // Nothing (or a link to nothing) of that name: it goes in its folder.
     const size_t nameLength = std::wcslen(name);
     size_t leaf = nameLength;
-    while (leaf > 0 && !isSeparator(name[leaf - 1])) {
+    while (leaf > 0 && !isPathSeparator(name[leaf - 1])) {
         --leaf;
     }
     static wchar_t folder[LONG_PATH_CAPACITY];
@@ -222,7 +218,7 @@ bool platformProgramFolderFile(const wchar_t* name, wchar_t* path, size_t capaci
         return false;
     }
     size_t folder = length; // up to and including the last separator
-    while (folder > 0 && !isSeparator(module[folder - 1])) {
+    while (folder > 0 && !isPathSeparator(module[folder - 1])) {
         --folder;
     }
     if (folder == 0) {
