@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -189,6 +190,14 @@ TEST_F(FileBatchTest, OutputsAreReplacedWholeOrLeftAsTheyWere) {
     EXPECT_FALSE(convert({dir.path("locked.txt")}));
     EXPECT_EQ(reported[0], FILE_OUTPUT_UNWRITABLE);
     EXPECT_EQ(readFile(dir.path("locked.html")), "old locked\n");
+    // A name too long for the temporary's suffix in one component.
+    dir.enter();
+    const std::string stem(246, 'n');
+    writeFile(stem + ".txt", "long\n");
+    EXPECT_TRUE(convert({stem + ".txt"}));
+    EXPECT_EQ(readFile(stem + ".html"), "long\r\n");
+    names.insert(names.end(), {stem + ".html", stem + ".txt"});
+    std::sort(names.begin(), names.end());
     EXPECT_EQ(namesIn(dir.root), names);
 }
 
