@@ -9,6 +9,7 @@
 #include "core/decoration_table.h"
 #include "core/diagnostics.h"
 #include "core/entry_tags.h"
+#include "core/file_replacement.h"
 #include "core/keyword_matcher.h"
 #include "core/region_pipeline.h"
 #include "core/text_reader.h"
@@ -32,6 +33,7 @@ struct Decorator {
     TextWriter output;
     TextRegionReader regions;
     PipelineResult result;
+    FileReplacement replacement; // the output, written beside its name
 };
 
 // Too large for the stack; one conversion runs at a time.
@@ -188,36 +190,55 @@ static void convertStreams(int64_t inputSize, bool* readOk, bool* writeOk) {
     *readOk = !d.regions.failed;
 }
 
+// Puts an empty output in place of `outputPath`, for an input with nothing
+// to convert. Its outcome, or FILE_OUTPUT_UNWRITABLE when that fails.
+static FileOutcome emptyOutput(const PathChar* outputPath, FileOutcome outcome) {
+    FileReplacement& r = decorator.replacement;
+    return beginReplacement(&r, outputPath) && finishReplacement(&r, true, false)
+               ? outcome
+               : FILE_OUTPUT_UNWRITABLE;
+}
+
+// The output is written under a temporary name and takes its own only when
+// it is whole, so that its name never holds a page cut short: a conversion
+// that fails, or is killed, leaves what the name held before. Nothing is
+// forced to the disk: what the system holds once written survives the
+// process, and an output, unlike the settings file, can be made again from
+// its input, so forcing, which for many small outputs costs more than all
+// the rest of their conversion, buys too little.
 FileOutcome decorateFileResult(const PathChar* inputPath, const PathChar* outputPath) {
     Decorator& d = decorator;
     watchDebugListeners();
     d.debugging = debugOutActive();
-    // The output is opened even when the input cannot be: an unreadable input
-    // still leaves an empty output file behind.
-    const bool inputOpen = openTextReader(&d.input, inputPath);
-    if (!openTextWriter(&d.output, outputPath)) {
-        closeTextReader(&d.input);
-        return FILE_OUTPUT_UNWRITABLE;
-    }
-    if (!inputOpen) {
-        closeTextWriter(&d.output);
-        return FILE_INPUT_UNREADABLE;
+    // An input that cannot be opened, or is empty, still leaves an empty
+    // output file behind.
+    if (!openTextReader(&d.input, inputPath)) {
+        return emptyOutput(outputPath, FILE_INPUT_UNREADABLE);
     }
     const int64_t inputSize = textReaderFileSize(&d.input);
     if (inputSize == 0) {
         closeTextReader(&d.input);
-        closeTextWriter(&d.output);
-        return FILE_EMPTY_INPUT;
+        return emptyOutput(outputPath, FILE_EMPTY_INPUT);
     }
+    if (!beginReplacement(&d.replacement, outputPath)) {
+        closeTextReader(&d.input);
+        return FILE_OUTPUT_UNWRITABLE;
+    }
+    attachTextWriter(&d.output, d.replacement.file);
     bool readOk = false;
     bool writeOk = false;
     convertStreams(inputSize, &readOk, &writeOk);
     closeTextReader(&d.input);
-    writeOk = closeTextWriter(&d.output) && writeOk;
+    writeOk = flushTextWriter(&d.output) && writeOk;
+    d.output.file = nullptr; // closed by the replacement
     if (!readOk) {
-        return FILE_INPUT_UNREADABLE;
+        // What was converted before the read failed is no output: the input
+        // counts as unreadable, and leaves an empty output as such.
+        finishReplacement(&d.replacement, false, false);
+        return emptyOutput(outputPath, FILE_INPUT_UNREADABLE);
     }
-    return writeOk ? FILE_CONVERTED : FILE_OUTPUT_UNWRITABLE;
+    return finishReplacement(&d.replacement, writeOk, false) ? FILE_CONVERTED
+                                                             : FILE_OUTPUT_UNWRITABLE;
 }
 
 bool decorateFile(const PathChar* inputPath, const PathChar* outputPath) {

@@ -9,8 +9,11 @@
 #include "core/text_regions.h"
 #include "platform/path_text.h"
 
-// Opens the input, then the output (created or emptied), and writes the
-// decorated text. Returns true when the input was read to its end.
+// Writes the decorated text of the input to a new output, which replaces
+// whatever outputPath named (a link's target) only once it is whole: on any
+// failure outputPath keeps what it held. An input that cannot be opened or
+// read, or is empty, gives an empty output. Returns true when the input was
+// read to its end and the output written.
 bool decorateFile(const PathChar* inputPath, const PathChar* outputPath);
 
 // The same conversion, telling what became of the file: FILE_CONVERTED,

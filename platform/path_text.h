@@ -11,6 +11,14 @@
 constexpr int PATH_SLOT = 256;
 constexpr int MAX_PATH_LENGTH = PATH_SLOT - 1;
 
+// Units a full path may take, terminator included: Windows paths reach
+// 32767 units in the "\\?\" form; POSIX systems stop at PATH_MAX.
+#ifdef _WIN32
+constexpr size_t FULL_PATH_CAPACITY = 32768;
+#else
+constexpr size_t FULL_PATH_CAPACITY = 4096;
+#endif
+
 #ifdef _WIN32
 using PathChar = wchar_t;
 #define TINTMARK_WIDEN(text) L##text
@@ -19,6 +27,26 @@ using PathChar = wchar_t;
 using PathChar = char;
 #define PATH_TEXT(text) text
 #endif
+
+// Whether a unit separates a path's components.
+inline bool isPathSeparator(PathChar c) {
+#ifdef _WIN32
+    return c == L'\\' || c == L'/';
+#else
+    return c == '/';
+#endif
+}
+
+// Whether a unit continues the character before it (the second unit of a
+// UTF-16 pair, a continuation byte of UTF-8), so that a name cut before it
+// would split that character.
+inline bool continuesCharacter(PathChar c) {
+#ifdef _WIN32
+    return c >= 0xDC00 && c <= 0xDFFF;
+#else
+    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+#endif
+}
 
 // Units before the terminator, looking at no more than `limit` units.
 inline size_t pathLength(const PathChar* path, size_t limit) {

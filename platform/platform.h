@@ -31,8 +31,9 @@ bool platformSyncFile(FILE* file);
 // Replaces `target` with `source` in one step. An existing target keeps
 // what the system holds about it besides its bytes (on Windows its
 // attributes and security descriptor); `target` must be a full path that
-// names the file itself, not a link to it.
-bool platformReplaceFile(const PathChar* source, const PathChar* target);
+// names the file itself, not a link to it. With forceToDisk, a move that
+// the system can force to the disk before it returns is so forced.
+bool platformReplaceFile(const PathChar* source, const PathChar* target, bool forceToDisk);
 
 // The full path at which the file `name` (a bare name in the current
 // folder, or a path) is written without breaking a link: for an existing
@@ -67,9 +68,15 @@ int platformLastError();
 // This process's id, for names no other running process picks.
 unsigned long platformProcessId();
 
-// True when the file exists and is marked read-only (no write permission
-// bits), which a save must respect even where the user could override it.
-bool platformFileReadOnly(const PathChar* path);
+// What holds the name a file is about to be written to.
+enum WritePlace {
+    PLACE_WRITABLE,   // nothing, or an ordinary file this user may write
+    PLACE_READ_ONLY,  // an ordinary file marked read-only (no write permission
+                      // bits) or that this user may not write, which a save
+                      // respects even where the user could override the mark
+    PLACE_NOT_A_FILE, // a folder, a pipe or a device
+};
+WritePlace platformWritePlace(const PathChar* path);
 
 // False for what exists but is not an ordinary file (a directory, a pipe, a
 // device): opening a pipe for reading would wait for a writer forever.

@@ -52,7 +52,7 @@ bool platformSyncFile(FILE* file) {
     return std::fflush(file) == 0 && fsync(fileno(file)) == 0;
 }
 
-bool platformReplaceFile(const char* source, const char* target) {
+bool platformReplaceFile(const char* source, const char* target, bool) {
     return std::rename(source, target) == 0;
 }
 
@@ -145,19 +145,28 @@ bool platformProgramFolderFile(const char* name, char* path, size_t capacity) {
 
 FILE* platformCreateNewFile(const char* path, const char* model, bool* nameTaken) {
     *nameTaken = false;
-    const int fd = open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    struct stat old;
+    const bool copy = model != nullptr && stat(model, &old) == 0;
+    // Made with the old file's mode, never wider, which the process's mask
+    // may narrow; what differs from the old file is put right below.
+    const int fd = open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
+                        copy ? static_cast<mode_t>(old.st_mode & 07777) : 0666);
     if (fd < 0) {
         *nameTaken = errno == EEXIST;
         return nullptr;
     }
-    struct stat old;
-    if (model != nullptr && stat(model, &old) == 0) {
+    struct stat made;
+    if (copy) {
         // Only root may give a file away; anyone may keep the group. The
         // owner goes first, since changing it clears the set-id bits.
-        if (fchown(fd, old.st_uid, old.st_gid) != 0) {
+        const bool known = fstat(fd, &made) == 0;
+        const bool owned = known && made.st_uid == old.st_uid && made.st_gid == old.st_gid;
+        if (!owned && fchown(fd, old.st_uid, old.st_gid) != 0) {
             (void)!fchown(fd, static_cast<uid_t>(-1), old.st_gid);
         }
-        (void)!fchmod(fd, old.st_mode & 07777);
+        if (!owned || (made.st_mode & 07777) != (old.st_mode & 07777)) {
+            (void)!fchmod(fd, old.st_mode & 07777);
+        }
     }
     FILE* file = fdopen(fd, "wb");
     if (file == nullptr) {
@@ -177,12 +186,18 @@ unsigned long platformProcessId() {
     return static_cast<unsigned long>(getpid());
 }
 
-bool platformFileReadOnly(const char* path) {
+WritePlace platformWritePlace(const char* path) {
     struct stat info;
     if (stat(path, &info) != 0) {
-        return false;
+        return PLACE_WRITABLE;
     }
-    return (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || access(path, W_OK) != 0;
+    if (!S_ISREG(info.st_mode)) {
+        return PLACE_NOT_A_FILE;
+    }
+    if ((info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || access(path, W_OK) != 0) {
+        return PLACE_READ_ONLY;
+    }
+    return PLACE_WRITABLE;
 }
 
 bool platformOrdinaryFileOrMissing(const char* path) {

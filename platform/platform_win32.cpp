@@ -117,12 +117,12 @@ bool platformSyncFile(FILE* file) {
     return std::fflush(file) == 0 && _commit(_fileno(file)) == 0;
 }
 
-bool platformReplaceFile(const wchar_t* source, const wchar_t* target) {
+bool platformReplaceFile(const wchar_t* source, const wchar_t* target, bool forceToDisk) {
     // ReplaceFileW keeps the old file's attributes and security descriptor,
     // but needs an old file; a plain move serves only where there is none.
     if (GetFileAttributesW(target) == INVALID_FILE_ATTRIBUTES &&
         GetLastError() == ERROR_FILE_NOT_FOUND) {
-        return MoveFileExW(source, target, MOVEFILE_WRITE_THROUGH) != FALSE;
+        return MoveFileExW(source, target, forceToDisk ? MOVEFILE_WRITE_THROUGH : 0) != FALSE;
     }
     return ReplaceFileW(target, source, nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
                         nullptr) != FALSE;
@@ -154,10 +154,6 @@ static bool finalPath(const wchar_t* path, wchar_t* out, size_t capacity) {
 // Units a path may take in the "\\?\" form, terminator included.
 constexpr size_t LONG_PATH_CAPACITY = 32768;
 
-static bool isSeparator(wchar_t c) {
-    return c == L'\\' || c == L'/';
-}
-
 bool platformResolveFile(const wchar_t* name, wchar_t* resolved, size_t capacity) {
     if (finalPath(name, resolved, capacity)) {
         return true;
@@ -168,7 +164,7 @@ bool platformResolveFile(const wchar_t* name, wchar_t* resolved, size_t capacity
     // Nothing (or a link to nothing) of that name: it goes in its folder.
     const size_t nameLength = std::wcslen(name);
     size_t leaf = nameLength;
-    while (leaf > 0 && !isSeparator(name[leaf - 1])) {
+    while (leaf > 0 && !isPathSeparator(name[leaf - 1])) {
         --leaf;
     }
     static wchar_t folder[LONG_PATH_CAPACITY];
@@ -222,7 +218,7 @@ bool platformProgramFolderFile(const wchar_t* name, wchar_t* path, size_t capaci
         return false;
     }
     size_t folder = length; // up to and including the last separator
-    while (folder > 0 && !isSeparator(module[folder - 1])) {
+    while (folder > 0 && !isPathSeparator(module[folder - 1])) {
         --folder;
     }
     if (folder == 0) {
@@ -296,9 +292,15 @@ unsigned long platformProcessId() {
     return GetCurrentProcessId();
 }
 
-bool platformFileReadOnly(const wchar_t* path) {
-    DWORD attributes = GetFileAttributesW(path);
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+WritePlace platformWritePlace(const wchar_t* path) {
+    const DWORD attributes = GetFileAttributesW(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        return PLACE_WRITABLE;
+    }
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        return PLACE_NOT_A_FILE;
+    }
+    return (attributes & FILE_ATTRIBUTE_READONLY) != 0 ? PLACE_READ_ONLY : PLACE_WRITABLE;
 }
 
 bool platformOrdinaryFileOrMissing(const wchar_t* path) {

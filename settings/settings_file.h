@@ -14,13 +14,8 @@
 extern const char SETTINGS_FILE_NAME[];
 extern const PathChar SETTINGS_FILE_PATH[];
 
-// Units a full path may take, terminator included: Windows paths reach
-// 32767 units in the "\\?\" form; POSIX systems stop at PATH_MAX.
-#ifdef _WIN32
-constexpr size_t SETTINGS_PATH_CAPACITY = 32768;
-#else
-constexpr size_t SETTINGS_PATH_CAPACITY = 4096;
-#endif
+// Units the settings file's path may take, terminator included.
+constexpr size_t SETTINGS_PATH_CAPACITY = FULL_PATH_CAPACITY;
 
 // Makes `path` (relative to the current directory, or full) the file that
 // loadSettings reads and saveSettings writes; an empty path goes back to

@@ -1,9 +1,9 @@
-// Overview: the table is written to a new temporary file beside the file it
-// replaces (links followed), forced to the disk, then put in the old file's
-// place in one step; until that step the old file is untouched, so a save
-// that fails or is killed at any moment leaves the old file or the new one,
-// whole. Where the folder takes no new file, the old file is written in
-// place, its bytes put back on failure.
+// Overview: the table is written through a file replacement
+// (core/file_replacement), forced to the disk, so that a save that fails or
+// is killed at any moment leaves the old file or the new one, whole: the
+// settings file is the user's only copy of the table. Where the folder takes
+// no new file, the old file is written in place, its bytes put back on
+// failure.
 #include "settings/settings_save.h"
 
 #include <cerrno>
@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/file_replacement.h"
 #include "core/text_writer.h"
 #include "platform/platform.h"
 #include "settings/settings_format.h"
@@ -62,92 +63,28 @@ static void writeBack(const PathChar* path, const char* bytes, size_t length) {
     }
 }
 
-// The save's working paths: the file written (links resolved) and the
-// temporary file beside it. Static, as they may be tens of kilobytes.
-static PathChar targetPath[SETTINGS_PATH_CAPACITY];
-static PathChar temporaryPath[SETTINGS_PATH_CAPACITY];
-// Counts the temporary names this process has tried, so a name once used is
-// never tried again, even by a later save.
-static unsigned long temporaryCounter;
+// The file written (links resolved) and the temporary beside it. Static, as
+// its paths may be tens of kilobytes.
+static FileReplacement replacement;
 
 static void fail(SaveProblem problem, int systemError) {
     saveFailure.problem = problem;
     saveFailure.systemError = systemError;
 }
 
-// Writes the table into `file`, forced to the disk when asked, and closes
-// it. False when any step failed; *reason then holds the first failing
-// step's own error, not a later one's.
-static bool writeAndClose(FILE* file, bool forceToDisk, int* reason) {
+// Writes the table into `file`; false when a write failed.
+static bool writeTable(FILE* file) {
     TextWriter out;
     attachTextWriter(&out, file);
     writeSettings(&out);
-    bool ok = flushTextWriter(&out) && (!forceToDisk || platformSyncFile(file));
-    *reason = ok ? 0 : platformLastError();
-    if (std::fclose(file) != 0 && ok) {
-        ok = false;
-        *reason = platformLastError();
-    }
-    return ok;
-}
-
-// Appends the decimal digits of `value` at `text[*length]`.
-static void appendNumber(PathChar* text, size_t* length, unsigned long value) {
-    char digits[24];
-    const int count = std::snprintf(digits, sizeof digits, "%lu", value);
-    for (int i = 0; i < count; ++i) {
-        text[(*length)++] = static_cast<PathChar>(digits[i]);
-    }
-}
-
-// Makes "<target>.<process id>-<counter>.tmp" in temporaryPath. False when
-// it does not fit.
-static bool makeTemporaryName() {
-    static const char SUFFIX[] = ".tmp";
-    const size_t base = pathLength(targetPath, SETTINGS_PATH_CAPACITY);
-    if (base + TEMPORARY_NAME_ROOM > SETTINGS_PATH_CAPACITY) {
-        return false;
-    }
-    size_t length = base;
-    std::memcpy(temporaryPath, targetPath, base * sizeof(PathChar));
-    temporaryPath[length++] = '.';
-    appendNumber(temporaryPath, &length, platformProcessId());
-    temporaryPath[length++] = '-';
-    appendNumber(temporaryPath, &length, ++temporaryCounter);
-    for (const char* c = SUFFIX; *c != '\0'; ++c) {
-        temporaryPath[length++] = static_cast<PathChar>(*c);
-    }
-    temporaryPath[length] = 0;
-    return true;
-}
-
-// Opens a temporary file of a name nothing else holds, beside the target.
-// Null when none can be made; saveFailure then holds the reason.
-static FILE* createTemporaryFile() {
-    // A name is taken only by a file of this process's id left by an older
-    // process; a few tries step past such leftovers.
-    for (int attempt = 0; attempt < 16; ++attempt) {
-        if (!makeTemporaryName()) {
-            fail(SAVE_PATH_TOO_LONG, 0);
-            return nullptr;
-        }
-        bool nameTaken = false;
-        FILE* file = platformCreateNewFile(temporaryPath, targetPath, &nameTaken);
-        if (file != nullptr) {
-            return file;
-        }
-        fail(SAVE_SYSTEM_ERROR, platformLastError());
-        if (!nameTaken) {
-            break;
-        }
-    }
-    return nullptr;
+    return flushTextWriter(&out);
 }
 
 // Writes the table over the target itself, for a folder where no new file
 // can be made. The old bytes are kept first and put back if the new ones
 // cannot all be written; an old file that cannot be kept is not touched.
 static bool saveInPlace() {
+    const PathChar* targetPath = replacement.target;
     char* oldBytes = nullptr;
     size_t oldLength = 0;
     if (!keepOldBytes(targetPath, &oldBytes, &oldLength)) {
@@ -161,7 +98,7 @@ static bool saveInPlace() {
         return false;
     }
     int reason = 0;
-    const bool ok = writeAndClose(file, false, &reason);
+    const bool ok = closeWrittenFile(file, writeTable(file), false, &reason);
     if (!ok) {
         fail(SAVE_SYSTEM_ERROR, reason);
         if (oldBytes != nullptr) {
@@ -174,39 +111,18 @@ static bool saveInPlace() {
 
 bool saveSettings() {
     fail(SAVE_DONE, 0);
-    const PathChar* path = settingsPath();
-    if (!platformResolveFile(path, targetPath, SETTINGS_PATH_CAPACITY)) {
-        fail(SAVE_SYSTEM_ERROR, platformLastError());
-        // setSettingsPath took only what fits.
-        std::memcpy(saveFailure.path, path,
-                    (pathLength(path, SETTINGS_PATH_CAPACITY - 1) + 1) * sizeof(PathChar));
+    const bool found = findReplacementTarget(&replacement, settingsPath());
+    std::memcpy(saveFailure.path, replacement.target, sizeof replacement.target);
+    if (!found) {
+        fail(static_cast<SaveProblem>(replacement.problem), replacement.systemError);
         return false;
     }
-    std::memcpy(saveFailure.path, targetPath, sizeof targetPath);
-    // A file the user marked read-only is left as it is, even where the user
-    // could override the mark.
-    if (platformFileReadOnly(targetPath)) {
-        fail(SAVE_READ_ONLY, 0);
-        return false;
-    }
-    // A folder, a pipe or a device: a pipe would wait for a reader forever.
-    if (!platformOrdinaryFileOrMissing(targetPath)) {
-        fail(SAVE_NOT_A_FILE, 0);
-        return false;
-    }
-    FILE* file = createTemporaryFile();
-    if (file == nullptr) {
+    if (!openReplacement(&replacement)) {
         return saveInPlace();
     }
-    int reason = 0;
-    bool ok = writeAndClose(file, true, &reason);
-    if (ok && !platformReplaceFile(temporaryPath, targetPath)) {
-        reason = platformLastError();
-        ok = false;
+    if (!finishReplacement(&replacement, writeTable(replacement.file), true)) {
+        fail(SAVE_SYSTEM_ERROR, replacement.systemError);
+        return false;
     }
-    if (!ok) {
-        fail(SAVE_SYSTEM_ERROR, reason);
-        platformRemoveFile(temporaryPath);
-    }
-    return ok;
+    return true;
 }

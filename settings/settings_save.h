@@ -4,20 +4,15 @@
 
 #include <cstddef>
 
+#include "core/file_replacement.h"
 #include "settings/settings_file.h"
 
-// The most units a temporary name adds to the path of the file it stands
-// beside: '.', the process id and '-' and a counter (each at most 20
-// digits), ".tmp" and its terminator. A file whose path leaves no room for
-// them is written in place.
-constexpr size_t TEMPORARY_NAME_ROOM = 1 + 20 + 1 + 20 + sizeof ".tmp";
-
 enum SaveProblem {
-    SAVE_DONE,          // the file was written
-    SAVE_READ_ONLY,     // the file is marked read-only
-    SAVE_NOT_A_FILE,    // a folder, pipe or device holds the name
-    SAVE_PATH_TOO_LONG, // no temporary name fits beside the file
-    SAVE_SYSTEM_ERROR,  // the system refused a step: see systemError
+    SAVE_DONE = REPLACE_DONE,                   // the file was written
+    SAVE_READ_ONLY = REPLACE_READ_ONLY,         // the file is marked read-only
+    SAVE_NOT_A_FILE = REPLACE_NOT_A_FILE,       // a folder, pipe or device holds the name
+    SAVE_PATH_TOO_LONG = REPLACE_PATH_TOO_LONG, // no temporary name fits beside the file
+    SAVE_SYSTEM_ERROR = REPLACE_SYSTEM_ERROR,   // the system refused a step: see systemError
 };
 
 // Why the latest save failed, for the window to tell the user.

@@ -22,6 +22,7 @@ cp TintMark.dat settings.before
 # so the writes fail instead of ending the process.
 for i in $(seq 4000); do printf 'line %d abc and some plain text\n' "$i"; done >big.txt
 cp big.txt big.before
+printf 'old page\n' >big.html
 printf 'abc\n' >small.txt
 (
   trap '' XFSZ
@@ -35,6 +36,25 @@ check "file size limit: input intact" cmp -s big.txt big.before
 check "file size limit: settings intact" cmp -s TintMark.dat settings.before
 check "file size limit: the next file still converted" \
   same_bytes '<B><font color=#FF0000>abc</font></B>\r\n' small.html
+check "file size limit: the old output kept whole" same_bytes 'old page\n' big.html
+check "file size limit: no temporary left" test -z "$(find . -maxdepth 1 -name '*.tmp-*')"
+
+# A full file system, with and without an old output: each output is the old
+# one or none, and nothing else is left behind. Needs a tmpfs of 128 KiB
+# (root), smaller than the output.
+if mkdir tiny && mount -t tmpfs -o size=128k tmpfs tiny 2>/dev/null; then
+  at_exit() { umount "$work/tiny"; }
+  # The inputs are links to files outside, so that the outputs alone fill it.
+  ln -s ../big.txt tiny/old.txt
+  ln -s ../big.txt tiny/new.txt
+  printf 'old page\n' >tiny/old.html
+  (cd tiny && timeout 10 "$program" --settings ../TintMark.dat old.txt new.txt 2>../err.txt)
+  check "full file system: exits 1" test $? -eq 1
+  check "full file system: both named" test "$(grep -c 'cannot write the output' err.txt)" -eq 2
+  check "full file system: the old output kept whole" same_bytes 'old page\n' tiny/old.html
+  check "full file system: nothing else left" \
+    test "$(ls tiny | tr '\n' ' ')" = "new.txt old.html old.txt "
+fi
 
 # A full device: opening works, writing does not.
 if [ -c /dev/full ]; then

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -170,6 +171,41 @@ TEST_F(FileBatchTest, FailuresAreReportedAndTheBatchGoesOn) {
     EXPECT_FALSE(outcomeIsFailure(FILE_EMPTY_INPUT));
     EXPECT_EQ(reported[3], FILE_CONVERTED);
     EXPECT_EQ(readFile(dir.path("fine.html")), "ok\r\n");
+}
+
+// An output is replaced whole or left as it was: a read-only one is left,
+// and one reached through a link replaces the file the link leads to,
+// keeping the link. Nothing is left beside them.
+TEST_F(FileBatchTest, OutputsAreReplacedWholeOrLeftAsTheyWere) {
+    writeFile(dir.path("locked.txt"), "new\n");
+    writeFile(dir.path("locked.html"), "old locked\n");
+    std::filesystem::permissions(toPath(dir.path("locked.html")),
+                                 std::filesystem::perms::owner_write,
+                                 std::filesystem::perm_options::remove);
+    std::vector<std::string> names = {"locked.html", "locked.txt"};
+#ifndef _WIN32 // a Windows program cannot make the link Wine would show it
+    makeDir(dir.path("real"));
+    writeFile(dir.path("real/page.html"), "old page\n");
+    std::filesystem::create_symlink("real/page.html", dir.path("linked.html"));
+    writeFile(dir.path("linked.txt"), "new\n");
+    names = {"linked.html", "linked.txt", "locked.html", "locked.txt", "real"};
+    EXPECT_TRUE(convert({dir.path("linked.txt")}));
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.path("linked.html")));
+    EXPECT_EQ(readFile(dir.path("real/page.html")), "new\r\n");
+    EXPECT_EQ(namesIn(dir.path("real")), std::vector<std::string>{"page.html"});
+#endif
+    EXPECT_FALSE(convert({dir.path("locked.txt")}));
+    EXPECT_EQ(reported[0], FILE_OUTPUT_UNWRITABLE);
+    EXPECT_EQ(readFile(dir.path("locked.html")), "old locked\n");
+    // A name too long for the temporary's suffix in one component.
+    dir.enter();
+    const std::string stem(246, 'n');
+    writeFile(stem + ".txt", "long\n");
+    EXPECT_TRUE(convert({stem + ".txt"}));
+    EXPECT_EQ(readFile(stem + ".html"), "long\r\n");
+    names.insert(names.end(), {stem + ".html", stem + ".txt"});
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(namesIn(dir.root), names);
 }
 
 TEST_F(FileBatchTest, OverlongPathIsSkippedNotCut) {

@@ -1,5 +1,6 @@
-// A save killed at any moment leaves the settings file either as it was or as
-// the save meant to write it: never cut short, empty, or a mix of the two.
+// A save or a conversion killed at any moment leaves the file it writes
+// either as it was or as it was meant to be written: never cut short, empty,
+// or a mix of the two.
 #include <gtest/gtest.h>
 
 #ifndef _WIN32
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "core/decoration_table.h"
+#include "core/line_decorator.h"
 #include "settings/settings_file.h"
 #include "settings/settings_save.h"
 #include "test_support.h"
@@ -30,11 +32,15 @@ void fillTable(int entries, int length, char fill) {
     }
 }
 
-// Saves the current table in a child that may not make a file longer than
-// `limit` bytes. SIGXFSZ keeps its default action, so the child dies at the
-// first write that would cross the limit: a kill at an exact byte of the
-// new file. Returns the wait status.
-int saveCutAt(rlim_t limit) {
+bool convertInput() {
+    return decorateFile("in.txt", "in.html");
+}
+
+// Runs `task` (a save of the current table, unless told) in a child that may
+// not make a file longer than `limit` bytes. SIGXFSZ keeps its default
+// action, so the child dies at the first write that would cross the limit: a
+// kill at an exact byte of the new file. Returns the wait status.
+int saveCutAt(rlim_t limit, bool (*task)() = saveSettings) {
     const pid_t child = fork();
     if (child == 0) {
         std::signal(SIGXFSZ, SIG_DFL);
@@ -42,7 +48,7 @@ int saveCutAt(rlim_t limit) {
         setrlimit(RLIMIT_CORE, &noCore);
         const rlimit size{limit, limit};
         setrlimit(RLIMIT_FSIZE, &size);
-        _exit(saveSettings() ? 0 : 1);
+        _exit(task() ? 0 : 1);
     }
     int status = 0;
     waitpid(child, &status, 0);
@@ -155,6 +161,43 @@ TEST_F(SaveInterrupted, KilledAtRandomMomentsWhileSavingOverAndOver) {
         changed += now != OLD_FILE;
     }
     std::printf("%d of 150 kills came after a completed save\n", changed);
+}
+
+// A conversion killed part way, at exact bytes of its output and at random
+// moments: the output's name holds the old page or the whole new one.
+TEST_F(SaveInterrupted, ConversionKilledPartWayLeavesTheOldOutputOrTheNew) {
+    addEntry("abc", "FF0000", 3, STYLE_BOLD);
+    std::string input;
+    for (int i = 0; i < 20000; ++i) {
+        input += "line " + std::to_string(i) + " abc and plain text\n";
+    }
+    writeFile("in.txt", input);
+    const std::string old = "old page\r\n";
+    ASSERT_TRUE(savedCleanly(saveCutAt(RLIM_INFINITY, convertInput)));
+    const std::string fresh = readFile("in.html");
+    ASSERT_GT(fresh.size(), input.size());
+    for (size_t limit : {size_t(0), size_t(1), size_t(65535), size_t(65536), fresh.size() / 2,
+                         fresh.size() - 1, fresh.size()}) {
+        writeFile("in.html", old);
+        saveCutAt(limit, convertInput);
+        ASSERT_EQ(readFile("in.html"), limit < fresh.size() ? old : fresh) << "cut at " << limit;
+    }
+    std::mt19937 random(77);
+    std::uniform_int_distribution<int> delayMicroseconds(0, 20000);
+    for (int trial = 0; trial < 60; ++trial) {
+        writeFile("in.html", old);
+        const pid_t child = fork();
+        if (child == 0) {
+            for (;;) {
+                convertInput();
+            }
+        }
+        usleep(static_cast<useconds_t>(delayMicroseconds(random)));
+        kill(child, SIGKILL);
+        waitpid(child, nullptr, 0);
+        const std::string now = readFile("in.html");
+        ASSERT_TRUE(now == old || now == fresh) << "trial " << trial << ": " << now.size();
+    }
 }
 
 } // namespace

@@ -108,7 +108,7 @@ TEST_F(SettingsFileSaveTest, FilesNamedLikeTemporaryFilesAreLeftAlone) {
     const std::string pid = std::to_string(platformProcessId());
     std::vector<std::string> names = {"TintMark.dat", "TintMark.dat.tmp"};
     for (int counter = 1; counter <= 90; ++counter) {
-        const std::string name = "TintMark.dat." + pid + "-" + std::to_string(counter) + ".tmp";
+        const std::string name = "TintMark.dat.tmp-" + pid + "-" + std::to_string(counter);
         if (counter % 3 == 0) {
             std::filesystem::create_directory(toPath(name));
         } else {
@@ -125,11 +125,11 @@ TEST_F(SettingsFileSaveTest, FilesNamedLikeTemporaryFilesAreLeftAlone) {
         ASSERT_TRUE(saveSettings()) << save;
         EXPECT_EQ(readFile(SETTINGS_FILE_NAME), NEW);
         // The new file took none of a stale file's marks: it can be saved over.
-        EXPECT_FALSE(platformFileReadOnly(toPath(SETTINGS_FILE_NAME).c_str()));
+        EXPECT_EQ(platformWritePlace(toPath(SETTINGS_FILE_NAME).c_str()), PLACE_WRITABLE);
     }
     EXPECT_EQ(namesIn("."), names);
     EXPECT_EQ(readFile("TintMark.dat.tmp"), "user's");
-    EXPECT_EQ(readFile("TintMark.dat." + pid + "-1.tmp"), "user's");
+    EXPECT_EQ(readFile("TintMark.dat.tmp-" + pid + "-1"), "user's");
 }
 
 // The file is written through links: a symbolic link stays a link to a file
@@ -307,13 +307,15 @@ TEST_F(SettingsFileSaveTest, PipesInTheWayAreNeverOpened) {
     EXPECT_EQ(saveInChild([] { alarm(10); }), 1 + SAVE_NOT_A_FILE);
 }
 
-// A folder deep enough that the settings file's path fits but no temporary
-// name beside it does: the file is written in place.
-TEST_F(SettingsFileSaveTest, PathTooLongForATemporaryNameIsWrittenInPlace) {
-    // A folder whose TintMark.dat fits in a full path but leaves no room for
-    // a temporary name beside it.
+// A folder deep enough that the settings file's path fits but the whole
+// temporary name beside it does not: the temporary takes a shorter name,
+// and the file is still replaced in one step, not written in place (which
+// would show through the hard link).
+TEST_F(SettingsFileSaveTest, PathTooLongForAWholeTemporaryNameTakesAShorterOne) {
     const std::string name = std::string("/") + SETTINGS_FILE_NAME;
-    const size_t folderLength = SETTINGS_PATH_CAPACITY - TEMPORARY_NAME_ROOM / 2 - name.size();
+    // Fewer units left than any suffix takes: ".tmp-<pid>-" and a counter.
+    const size_t spare = std::string(".tmp-" + std::to_string(platformProcessId()) + "-").size();
+    const size_t folderLength = SETTINGS_PATH_CAPACITY - 1 - spare - name.size();
     std::string depth = std::filesystem::canonical(".").string();
     ASSERT_LT(depth.size() + 2, folderLength);
     while (depth.size() < folderLength) {
@@ -324,12 +326,14 @@ TEST_F(SettingsFileSaveTest, PathTooLongForATemporaryNameIsWrittenInPlace) {
         ASSERT_EQ(chdir(step.c_str()), 0);
         depth += "/" + step;
     }
-    ASSERT_EQ(depth.size() + name.size() + TEMPORARY_NAME_ROOM / 2, SETTINGS_PATH_CAPACITY);
+    ASSERT_EQ(depth.size() + name.size() + spare + 1, SETTINGS_PATH_CAPACITY);
     writeFile(SETTINGS_FILE_NAME, OLD);
+    ASSERT_EQ(link(SETTINGS_FILE_NAME, "other.dat"), 0);
     addEntry("new", "", 0, 0);
     EXPECT_TRUE(saveSettings());
     EXPECT_EQ(readFile(SETTINGS_FILE_NAME), NEW);
-    EXPECT_EQ(namesIn("."), std::vector<std::string>{"TintMark.dat"});
+    EXPECT_EQ(readFile("other.dat"), OLD);
+    EXPECT_EQ(namesIn("."), (std::vector<std::string>{"TintMark.dat", "other.dat"}));
 }
 #endif
 

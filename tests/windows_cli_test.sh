@@ -50,7 +50,35 @@ run big.txt >out.txt 2>&1
 status=$?
 check_quiet "a large file: exits 0, prints nothing" "$status" out.txt
 check_ran "a large file converted in order" "$status" out.txt cmp -s big.html big.expected
-rm -f big.txt big.html big.expected
+
+# Writes that fail part way (a file size limit, which Wine's writes meet as
+# a full disk would): the old output stays whole, no temporary is left, the
+# next file is still converted, and nothing is said.
+printf 'old page\n' >big.html
+printf 'abc\n' >small.txt
+(
+  trap '' XFSZ
+  ulimit -f 64
+  exec "$wine_run" "$program" big.txt small.txt
+) >out.txt 2>&1
+status=$?
+check_quiet "failing writes: exits 0, prints nothing" "$status" out.txt
+check_ran "failing writes: the old output kept whole" "$status" out.txt same_bytes 'old page\n' big.html
+check "failing writes: no temporary left" test -z "$(find . -maxdepth 1 -name '*.tmp-*')"
+check_ran "failing writes: the next file still converted" "$status" out.txt \
+  same_bytes '<B><STRIKE><font color=#00FF00>abc</font></STRIKE></B>\r\n' small.html
+rm -f big.txt big.html big.expected small.txt small.html
+
+# An output name that is a link: the file it leads to takes the new page,
+# and the link stays.
+mkdir real && printf 'old page\n' >real/page.html && ln -s real/page.html linked.html
+printf 'abc\n' >linked.txt
+run linked.txt >out.txt 2>&1
+status=$?
+check_quiet "output through a link: exits 0, prints nothing" "$status" out.txt
+check "output through a link: still the link" test "$(readlink linked.html)" = real/page.html
+check_ran "output through a link: the file it leads to converted" "$status" out.txt \
+  same_bytes '<B><STRIKE><font color=#00FF00>abc</font></STRIKE></B>\r\n' real/page.html
 
 source "$here/windows_cli_names.sh"
 source "$here/windows_cli_places.sh"
