@@ -30,12 +30,15 @@ static bool fail(FileReplacement* replacement, ReplaceProblem problem, int syste
     return false;
 }
 
-bool findReplacementTarget(FileReplacement* replacement, const PathChar* name) {
+bool findReplacementTarget(FileReplacement* replacement, const PathChar* name, bool fullPath) {
     replacement->file = nullptr;
     replacement->temporary[0] = 0;
     replacement->problem = REPLACE_DONE;
     replacement->systemError = 0;
-    if (!platformResolveFile(name, replacement->target, FULL_PATH_CAPACITY)) {
+    const bool found = fullPath
+                           ? platformResolveFile(name, replacement->target, FULL_PATH_CAPACITY)
+                           : platformResolveLink(name, replacement->target, FULL_PATH_CAPACITY);
+    if (!found) {
         const int reason = platformLastError();
         const size_t length = pathLength(name, FULL_PATH_CAPACITY - 1);
         std::memcpy(replacement->target, name, length * sizeof(PathChar));
@@ -44,7 +47,7 @@ bool findReplacementTarget(FileReplacement* replacement, const PathChar* name) {
     }
     // A file the user marked read-only is left as it is, even where the user
     // could override the mark. A pipe would wait for a reader forever.
-    switch (platformWritePlace(replacement->target)) {
+    switch (platformWritePlace(replacement->target, &replacement->model)) {
     case PLACE_WRITABLE:
         return true;
     case PLACE_READ_ONLY:
@@ -61,8 +64,9 @@ bool findReplacementTarget(FileReplacement* replacement, const PathChar* name) {
 // suffix fits beside the folder.
 static bool makeTemporaryName(FileReplacement* replacement) {
     char suffix[TEMPORARY_SUFFIX_ROOM + 1];
-    const int suffixLength = std::snprintf(suffix, sizeof suffix, ".tmp-%lu-%lu",
-                                           platformProcessId(), ++temporaryCounter);
+    static const unsigned long processId = platformProcessId();
+    const int suffixLength =
+        std::snprintf(suffix, sizeof suffix, ".tmp-%lu-%lu", processId, ++temporaryCounter);
     const PathChar* target = replacement->target;
     const size_t length = pathLength(target, FULL_PATH_CAPACITY);
     size_t leaf = length;
@@ -97,7 +101,7 @@ bool openReplacement(FileReplacement* replacement) {
         }
         bool nameTaken = false;
         replacement->file =
-            platformCreateNewFile(replacement->temporary, replacement->target, &nameTaken);
+            platformCreateNewFile(replacement->temporary, &replacement->model, &nameTaken);
         if (replacement->file != nullptr) {
             return true;
         }
@@ -111,7 +115,7 @@ bool openReplacement(FileReplacement* replacement) {
 }
 
 bool beginReplacement(FileReplacement* replacement, const PathChar* name) {
-    return findReplacementTarget(replacement, name) && openReplacement(replacement);
+    return findReplacementTarget(replacement, name, false) && openReplacement(replacement);
 }
 
 bool closeWrittenFile(FILE* file, bool writeOk, bool forceToDisk, int* reason) {

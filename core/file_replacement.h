@@ -9,6 +9,7 @@
 #include <cstdio>
 
 #include "platform/path_text.h"
+#include "platform/platform.h"
 
 enum ReplaceProblem {
     REPLACE_DONE,          // nothing went wrong
@@ -24,16 +25,20 @@ struct FileReplacement {
     FILE* file;             // the temporary, open to write in binary; null when none is
     ReplaceProblem problem; // why the latest step failed
     int systemError;        // errno natively, GetLastError on Windows; 0 when none
-    // The file replaced as a full path, links followed; the name as given
-    // (as much as fits) when even that could not be found.
+    FileModel model;        // what the target held, for the temporary to start with
+    // The file replaced, links followed (see findReplacementTarget); the
+    // name as given (as much as fits) when even that could not be found.
     PathChar target[FULL_PATH_CAPACITY];
     PathChar temporary[FULL_PATH_CAPACITY];
 };
 
 // Finds the file that `name` (a path, or a bare name in the current folder)
 // stands for and whether it may be replaced: an ordinary file or nothing,
-// not marked read-only. False, with the problem, when it may not.
-bool findReplacementTarget(FileReplacement* replacement, const PathChar* name);
+// not marked read-only. False, with the problem, when it may not. With
+// `fullPath` the target is a full path everywhere, to be shown to the user;
+// without it the name is kept as given where the platform allows, which
+// spares a batch of small files a look at every folder of each path.
+bool findReplacementTarget(FileReplacement* replacement, const PathChar* name, bool fullPath);
 
 // Creates and opens the temporary beside the target found, never opening a
 // file that exists already (a stranger's of that name is left alone): named
@@ -41,7 +46,8 @@ bool findReplacementTarget(FileReplacement* replacement, const PathChar* name);
 // where it is long. False, with the problem, when none can be made.
 bool openReplacement(FileReplacement* replacement);
 
-// findReplacementTarget, then openReplacement.
+// findReplacementTarget, the name kept as given where it may be, then
+// openReplacement.
 bool beginReplacement(FileReplacement* replacement, const PathChar* name);
 
 // Ends a replacement whose temporary is open. When everything was written

@@ -21,6 +21,66 @@ struct ListScratch {
 };
 ListScratch scratch;
 
+// The cells of the stop and pair tables a build set, so that the next build
+// of the same matcher clears those alone instead of 256 KiB: a table of a
+// few dozen keywords sets a few hundred cells, and in a batch of small
+// files the clearing would otherwise cost more than converting them. A
+// build that sets more than there is room for (single-byte keywords set 256
+// pairs each) leaves the next one to clear the whole tables, as does the
+// first.
+constexpr int MARK_ROOM = 8192;
+struct SetCells {
+    bool listed; // every set cell is listed below
+    int pairCount;
+    int stopCount;
+    uint16_t pairs[MARK_ROOM]; // shortStops, with pairEntry beside them
+    uint16_t stops[MARK_ROOM]; // longStops
+};
+SetCells setCells[2]; // cp932Matcher's, utf8Matcher's
+SetCells* cells;      // the matcher being built's
+
+// Only a cell going from clear to set is listed, so none is listed twice.
+inline void setShortStop(unsigned pair) {
+    if (building->shortStops[pair] == 0) {
+        building->shortStops[pair] = 1;
+        if (cells->pairCount < MARK_ROOM) {
+            cells->pairs[cells->pairCount] = static_cast<uint16_t>(pair);
+        }
+        ++cells->pairCount;
+    }
+}
+
+inline void setLongStop(uint32_t hash) {
+    if (building->longStops[hash] == 0) {
+        building->longStops[hash] = 1;
+        if (cells->stopCount < MARK_ROOM) {
+            cells->stops[cells->stopCount] = static_cast<uint16_t>(hash);
+        }
+        ++cells->stopCount;
+    }
+}
+
+// Clears what the last build set: pair entries only ever change where a
+// short stop is set.
+void clearSetCells(KeywordMatcher& m) {
+    if (!cells->listed || cells->pairCount > MARK_ROOM || cells->stopCount > MARK_ROOM) {
+        std::memset(m.pairEntry, 0xFF, sizeof m.pairEntry);
+        std::memset(m.shortStops, 0, sizeof m.shortStops);
+        std::memset(m.longStops, 0, sizeof m.longStops);
+    } else {
+        for (int i = 0; i < cells->pairCount; ++i) {
+            m.shortStops[cells->pairs[i]] = 0;
+            m.pairEntry[cells->pairs[i]] = NO_ENTRY;
+        }
+        for (int i = 0; i < cells->stopCount; ++i) {
+            m.longStops[cells->stops[i]] = 0;
+        }
+    }
+    cells->listed = true;
+    cells->pairCount = 0;
+    cells->stopCount = 0;
+}
+
 unsigned pairAt(const unsigned char* at) {
     return static_cast<unsigned>(at[0]) | static_cast<unsigned>(at[1]) << 8;
 }
@@ -38,11 +98,11 @@ void markLongStops(const unsigned char* keyword, int length) {
                            static_cast<uint32_t>(keyword[1]) << 8 |
                            static_cast<uint32_t>(keyword[2]) << 16;
     if (length > 3) {
-        building->longStops[hashOfFour(three | static_cast<uint32_t>(keyword[3]) << 24)] = 1;
+        setLongStop(hashOfFour(three | static_cast<uint32_t>(keyword[3]) << 24));
         return;
     }
     for (uint32_t fourth = 0; fourth < 1u << FOURTH_BYTE_BITS; ++fourth) {
-        building->longStops[hashOfFour(three | fourth << 24)] = 1;
+        setLongStop(hashOfFour(three | fourth << 24));
     }
 }
 
@@ -51,7 +111,7 @@ void markLongStops(const unsigned char* keyword, int length) {
 
 void markShortStopsAfter(unsigned char first) {
     for (unsigned second = 0; second < 256; ++second) {
-        building->shortStops[first | second << 8] = 1;
+        setShortStop(first | second << 8);
     }
 }
 
@@ -145,7 +205,7 @@ void addKeyword(const unsigned char* keyword, int length, uint16_t entry, bool l
                     continue;
                 }
                 const unsigned pair = keyword[0] | second << 8;
-                m.shortStops[pair] = 1;
+                setShortStop(pair);
                 if (m.pairEntry[pair] > entry) {
                     m.pairEntry[pair] = entry;
                 }
@@ -155,7 +215,7 @@ void addKeyword(const unsigned char* keyword, int length, uint16_t entry, bool l
     }
     const unsigned pair = pairAt(keyword);
     if (length == 2) {
-        m.shortStops[pair] = 1;
+        setShortStop(pair);
         if (loneLead) {
             addAutomatonKeyword(m.automaton, keyword, length, entry, true);
         } else if (m.pairEntry[pair] > entry) {
@@ -182,9 +242,8 @@ void buildKeywordMatcher(TextEncoding encoding, const PreparedEntry* entries, in
     }
     m.usedListCount = 0;
     m.longKeywordCount = 0;
-    std::memset(m.pairEntry, 0xFF, sizeof m.pairEntry);
-    std::memset(m.shortStops, 0, sizeof m.shortStops);
-    std::memset(m.longStops, 0, sizeof m.longStops);
+    cells = &setCells[&m == &cp932Matcher ? 0 : 1];
+    clearSetCells(m);
     markShortStopsAfter(0);
     std::memset(m.singleByteEntry, 0xFF, sizeof m.singleByteEntry);
     m.emptyKeyword = false;

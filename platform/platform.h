@@ -1,6 +1,7 @@
 // The few operating-system services the portable code needs, one seam each.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 
 #include "platform/path_text.h"
@@ -54,12 +55,23 @@ bool platformFileExists(const PathChar* path);
 // fit in `capacity` units with its terminator.
 bool platformProgramFolderFile(const PathChar* name, PathChar* path, size_t capacity);
 
+// What a file that is about to be replaced holds besides its bytes, for the
+// new file to start with: natively its mode, owner and group; on Windows its
+// attributes (in `mode`). `exists` is false when no ordinary file held the
+// name.
+struct FileModel {
+    bool exists;
+    uint32_t mode;
+    uint32_t owner;
+    uint32_t group;
+};
+
 // Creates `path` as a new file and opens it for writing in binary, never
 // opening anything that exists already: then `nameTaken` is set and null is
-// returned. When `model` names an existing file, the new one starts with its
-// permissions (its mode and, where allowed, its owner) natively, and with
-// its hidden, system and archive attributes on Windows.
-FILE* platformCreateNewFile(const PathChar* path, const PathChar* model, bool* nameTaken);
+// returned. When `model` holds an existing file's, the new one starts with
+// its permissions (its mode and, where allowed, its owner) natively, and
+// with its hidden, system and archive attributes on Windows.
+FILE* platformCreateNewFile(const PathChar* path, const FileModel* model, bool* nameTaken);
 
 // The reason the latest failing system call of this thread gave: errno
 // natively, GetLastError on Windows.
@@ -76,7 +88,15 @@ enum WritePlace {
                       // respects even where the user could override the mark
     PLACE_NOT_A_FILE, // a folder, a pipe or a device
 };
-WritePlace platformWritePlace(const PathChar* path);
+// Says what holds `path`, with one look at it; `model` (may be null) gets
+// what platformCreateNewFile needs to start a file that replaces it.
+WritePlace platformWritePlace(const PathChar* path, FileModel* model);
+
+// The path at which `name` is replaced without breaking a link: where the
+// platform's replace needs a full path (Windows) always platformResolveFile's;
+// natively `name` itself, unless it is a symbolic link, whose final file's
+// path it then is. Natively one look at the name in the common case.
+bool platformResolveLink(const PathChar* name, PathChar* resolved, size_t capacity);
 
 // False for what exists but is not an ordinary file (a directory, a pipe, a
 // device): opening a pipe for reading would wait for a writer forever.

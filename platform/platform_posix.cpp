@@ -143,29 +143,28 @@ bool platformProgramFolderFile(const char* name, char* path, size_t capacity) {
 #endif
 }
 
-FILE* platformCreateNewFile(const char* path, const char* model, bool* nameTaken) {
+FILE* platformCreateNewFile(const char* path, const FileModel* model, bool* nameTaken) {
     *nameTaken = false;
-    struct stat old;
-    const bool copy = model != nullptr && stat(model, &old) == 0;
+    const bool copy = model != nullptr && model->exists;
+    const mode_t mode = copy ? static_cast<mode_t>(model->mode & 07777) : 0666;
     // Made with the old file's mode, never wider, which the process's mask
     // may narrow; what differs from the old file is put right below.
-    const int fd = open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
-                        copy ? static_cast<mode_t>(old.st_mode & 07777) : 0666);
+    const int fd = open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
     if (fd < 0) {
         *nameTaken = errno == EEXIST;
         return nullptr;
     }
-    struct stat made;
     if (copy) {
         // Only root may give a file away; anyone may keep the group. The
         // owner goes first, since changing it clears the set-id bits.
+        struct stat made;
         const bool known = fstat(fd, &made) == 0;
-        const bool owned = known && made.st_uid == old.st_uid && made.st_gid == old.st_gid;
-        if (!owned && fchown(fd, old.st_uid, old.st_gid) != 0) {
-            (void)!fchown(fd, static_cast<uid_t>(-1), old.st_gid);
+        const bool owned = known && made.st_uid == model->owner && made.st_gid == model->group;
+        if (!owned && fchown(fd, model->owner, model->group) != 0) {
+            (void)!fchown(fd, static_cast<uid_t>(-1), model->group);
         }
-        if (!owned || (made.st_mode & 07777) != (old.st_mode & 07777)) {
-            (void)!fchmod(fd, old.st_mode & 07777);
+        if (!owned || (made.st_mode & 07777) != mode) {
+            (void)!fchmod(fd, mode);
         }
     }
     FILE* file = fdopen(fd, "wb");
@@ -186,18 +185,36 @@ unsigned long platformProcessId() {
     return static_cast<unsigned long>(getpid());
 }
 
-WritePlace platformWritePlace(const char* path) {
+WritePlace platformWritePlace(const char* path, FileModel* model) {
     struct stat info;
+    if (model != nullptr) {
+        model->exists = false;
+    }
     if (stat(path, &info) != 0) {
         return PLACE_WRITABLE;
     }
     if (!S_ISREG(info.st_mode)) {
         return PLACE_NOT_A_FILE;
     }
-    if ((info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || access(path, W_OK) != 0) {
+    if (model != nullptr) {
+        *model = FileModel{true, static_cast<uint32_t>(info.st_mode), info.st_uid, info.st_gid};
+    }
+    if ((info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
         return PLACE_READ_ONLY;
     }
-    return PLACE_WRITABLE;
+    // The owner's write bit answers for the owner; anyone else asks the
+    // system, which knows the groups and access lists.
+    static const uid_t user = geteuid();
+    const bool ownerMayWrite = info.st_uid == user && (info.st_mode & S_IWUSR) != 0;
+    return ownerMayWrite || access(path, W_OK) == 0 ? PLACE_WRITABLE : PLACE_READ_ONLY;
+}
+
+bool platformResolveLink(const char* name, char* resolved, size_t capacity) {
+    struct stat info;
+    if (lstat(name, &info) == 0 ? S_ISLNK(info.st_mode) : errno != ENOENT) {
+        return platformResolveFile(name, resolved, capacity);
+    }
+    return copyPath(name, resolved, capacity);
 }
 
 bool platformOrdinaryFileOrMissing(const char* path) {

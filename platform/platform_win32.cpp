@@ -251,12 +251,12 @@ bool platformProgramFolderFile(const wchar_t* name, wchar_t* path, size_t capaci
     return true;
 }
 
-FILE* platformCreateNewFile(const wchar_t* path, const wchar_t* model, bool* nameTaken) {
+FILE* platformCreateNewFile(const wchar_t* path, const FileModel* model, bool* nameTaken) {
     *nameTaken = false;
     // The attributes a user sets by hand; ReplaceFileW carries them over on
     // Windows, but not every implementation of it does.
     DWORD attributes = FILE_ATTRIBUTE_NORMAL;
-    const DWORD old = model != nullptr ? GetFileAttributesW(model) : INVALID_FILE_ATTRIBUTES;
+    const DWORD old = model != nullptr && model->exists ? model->mode : INVALID_FILE_ATTRIBUTES;
     if (old != INVALID_FILE_ATTRIBUTES && (old & FILE_ATTRIBUTE_DIRECTORY) == 0) {
         const DWORD kept = old & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
                                   FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
@@ -292,15 +292,26 @@ unsigned long platformProcessId() {
     return GetCurrentProcessId();
 }
 
-WritePlace platformWritePlace(const wchar_t* path) {
+WritePlace platformWritePlace(const wchar_t* path, FileModel* model) {
     const DWORD attributes = GetFileAttributesW(path);
+    if (model != nullptr) {
+        model->exists = false;
+    }
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         return PLACE_WRITABLE;
     }
     if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
         return PLACE_NOT_A_FILE;
     }
+    if (model != nullptr) {
+        *model = FileModel{true, attributes, 0, 0};
+    }
     return (attributes & FILE_ATTRIBUTE_READONLY) != 0 ? PLACE_READ_ONLY : PLACE_WRITABLE;
+}
+
+bool platformResolveLink(const wchar_t* name, wchar_t* resolved, size_t capacity) {
+    // ReplaceFileW and long paths want the full path.
+    return platformResolveFile(name, resolved, capacity);
 }
 
 bool platformOrdinaryFileOrMissing(const wchar_t* path) {

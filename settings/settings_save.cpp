@@ -111,7 +111,7 @@ static bool saveInPlace() {
 
 bool saveSettings() {
     fail(SAVE_DONE, 0);
-    const bool found = findReplacementTarget(&replacement, settingsPath());
+    const bool found = findReplacementTarget(&replacement, settingsPath(), true);
     std::memcpy(saveFailure.path, replacement.target, sizeof replacement.target);
     if (!found) {
         fail(static_cast<SaveProblem>(replacement.problem), replacement.systemError);

@@ -125,7 +125,7 @@ TEST_F(SettingsFileSaveTest, FilesNamedLikeTemporaryFilesAreLeftAlone) {
         ASSERT_TRUE(saveSettings()) << save;
         EXPECT_EQ(readFile(SETTINGS_FILE_NAME), NEW);
         // The new file took none of a stale file's marks: it can be saved over.
-        EXPECT_EQ(platformWritePlace(toPath(SETTINGS_FILE_NAME).c_str()), PLACE_WRITABLE);
+        EXPECT_EQ(platformWritePlace(toPath(SETTINGS_FILE_NAME).c_str(), nullptr), PLACE_WRITABLE);
     }
     EXPECT_EQ(namesIn("."), names);
     EXPECT_EQ(readFile("TintMark.dat.tmp"), "user's");
