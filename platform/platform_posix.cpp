@@ -204,8 +204,7 @@ WritePlace platformWritePlace(const char* path, FileModel* model) {
     }
     // The owner's write bit answers for the owner; anyone else asks the
     // system, which knows the groups and access lists.
-    static const uid_t user = geteuid();
-    const bool ownerMayWrite = info.st_uid == user && (info.st_mode & S_IWUSR) != 0;
+    const bool ownerMayWrite = info.st_uid == geteuid() && (info.st_mode & S_IWUSR) != 0;
     return ownerMayWrite || access(path, W_OK) == 0 ? PLACE_WRITABLE : PLACE_READ_ONLY;
 }
 
