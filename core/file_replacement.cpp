@@ -64,9 +64,8 @@ bool findReplacementTarget(FileReplacement* replacement, const PathChar* name, b
 // suffix fits beside the folder.
 static bool makeTemporaryName(FileReplacement* replacement) {
     char suffix[TEMPORARY_SUFFIX_ROOM + 1];
-    static const unsigned long processId = platformProcessId();
-    const int suffixLength =
-        std::snprintf(suffix, sizeof suffix, ".tmp-%lu-%lu", processId, ++temporaryCounter);
+    const int suffixLength = std::snprintf(suffix, sizeof suffix, ".tmp-%lu-%lu",
+                                           platformProcessId(), ++temporaryCounter);
     const PathChar* target = replacement->target;
     const size_t length = pathLength(target, FULL_PATH_CAPACITY);
     size_t leaf = length;
