@@ -34,6 +34,7 @@ struct Decorator {
     TextRegionReader regions;
     PipelineResult result;
     FileReplacement replacement; // the output, written beside its name
+    bool replacingOldFile;       // the output will take the place of an old file
 };
 
 // Too large for the stack; one conversion runs at a time.
@@ -176,8 +177,9 @@ static void convertStreams(int64_t inputSize, bool* readOk, bool* writeOk) {
                                                         : OUTPUT_UTF16LE;
     const size_t slotCapacity =
         keywordMatcherExtraBytes(TEXT_CP932) > LARGE_MATCHER ? SLOT_OUTPUT / 4 : SLOT_OUTPUT;
-    runRegionPipeline(&d.regions, d.output.file, form, inputSize, decoratePiece, readyEncoding,
-                      !d.debugging, slotCapacity, &d.result);
+    const PipelineOutput output = {d.output.file, form, d.replacingOldFile};
+    runRegionPipeline(&d.regions, output, inputSize, decoratePiece, readyEncoding, !d.debugging,
+                      slotCapacity, &d.result);
     if (d.result.anyPiece) {
         markHits(d.result.lastPiece, d.result.lastEncoding);
     }
@@ -225,6 +227,7 @@ FileOutcome decorateFileResult(const PathChar* inputPath, const PathChar* output
         return FILE_OUTPUT_UNWRITABLE;
     }
     attachTextWriter(&d.output, d.replacement.file);
+    d.replacingOldFile = d.replacement.model.exists;
     bool readOk = false;
     bool writeOk = false;
     convertStreams(inputSize, &readOk, &writeOk);
@@ -254,6 +257,7 @@ FileOutcome decorateStreams(FILE* input, FILE* output) {
     std::setvbuf(input, nullptr, _IONBF, 0);
     d.input.file = input;
     attachTextWriter(&d.output, output);
+    d.replacingOldFile = false;
     bool readOk = false;
     bool writeOk = false;
     convertStreams(-1, &readOk, &writeOk);

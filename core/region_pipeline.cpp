@@ -41,7 +41,9 @@ struct OutputSlot {
 struct Pipeline {
     TextRegionReader* regions;
     FILE* output;
-    TextDestination write; // of the output's form, on `output`
+    TextDestination formWrite; // of the output's form, on `output`
+    bool writeBackEarly;
+    size_t sinceWriteback; // bytes handed to formWrite since the disk was last asked
     PieceStep step;
     EncodingStep ready;
     bool encodingReady[TEXT_ENCODINGS];
@@ -90,6 +92,26 @@ void writeReadySlots() {
 // fills before its region is done waits until every region before its own
 // is out, and its lane takes the turn to write, which it keeps until its
 // region is done.
+// A large output that will replace an old file goes to the disk while the
+// conversion goes on: every WRITEBACK_STEP bytes the system is asked to
+// begin writing them out. Otherwise the system writes the whole output out
+// when it is put in place, and frees (on some disks, discards) the old
+// file's blocks in that same step, behind those writes. An output with no
+// old file to replace is left to the system, which writes it after the
+// program has ended.
+constexpr size_t WRITEBACK_STEP = 8 << 20;
+
+bool writeOut(void*, const char* bytes, size_t length) {
+    Pipeline& p = pipeline;
+    const bool ok = p.formWrite(p.output, bytes, length);
+    p.sinceWriteback += length;
+    if (p.writeBackEarly && p.sinceWriteback >= WRITEBACK_STEP) {
+        p.sinceWriteback = 0;
+        platformStartWriteback(p.output);
+    }
+    return ok;
+}
+
 bool writeInTurn(void* context, const char* bytes, size_t length) {
     Lane* lane = static_cast<Lane*>(context);
     if (!lane->holdsTurn) {
@@ -101,7 +123,7 @@ bool writeInTurn(void* context, const char* bytes, size_t length) {
         platformUnlock();
         lane->holdsTurn = true;
     }
-    return pipeline.write(pipeline.output, bytes, length);
+    return writeOut(nullptr, bytes, length);
 }
 
 void decorateRegion(Lane* lane, TextWriter* out, size_t length) {
@@ -168,7 +190,7 @@ void runLane(void* context) {
         sendTextTo(out, writeInTurn, lane);
         decorateRegion(lane, out, length);
         // Whoever writes the slot out from here writes it straight away.
-        sendTextTo(out, p.write, p.output);
+        sendTextTo(out, writeOut, nullptr);
         if (lane->holdsTurn) {
             // Its turn came while it decorated: the rest goes out now.
             flushTextWriter(out);
@@ -197,13 +219,15 @@ void setPipelineRegionLength(size_t length) {
                                                        : length;
 }
 
-void runRegionPipeline(TextRegionReader* regions, FILE* output, TextOutput form, int64_t inputSize,
+void runRegionPipeline(TextRegionReader* regions, const PipelineOutput& output, int64_t inputSize,
                        PieceStep step, EncodingStep ready, bool twoLanes, size_t slotCapacity,
                        PipelineResult* result) {
     Pipeline& p = pipeline;
     p.regions = regions;
-    p.output = output;
-    p.write = destinationFor(form);
+    p.output = output.file;
+    p.formWrite = destinationFor(output.form);
+    p.writeBackEarly = output.writeBackEarly;
+    p.sinceWriteback = 0;
     p.step = step;
     p.ready = ready;
     for (bool& done : p.encodingReady) {
@@ -216,8 +240,8 @@ void runRegionPipeline(TextRegionReader* regions, FILE* output, TextOutput form,
     p.writing = false;
     for (int i = 0; i < OUTPUT_SLOTS; ++i) {
         p.slotReady[i] = false;
-        attachTextWriter(&p.slots[i].writer, output);
-        p.slots[i].writer.wholeCharacters = form != OUTPUT_BYTES;
+        attachTextWriter(&p.slots[i].writer, output.file);
+        p.slots[i].writer.wholeCharacters = output.form != OUTPUT_BYTES;
         useTextWriterBuffer(&p.slots[i].writer, p.slots[i].buffer,
                             slotCapacity < SLOT_OUTPUT ? slotCapacity : SLOT_OUTPUT);
     }

@@ -35,12 +35,22 @@ struct PipelineResult {
     TextEncoding lastEncoding;
 };
 
+// Where the decorated text goes.
+struct PipelineOutput {
+    FILE* file;
+    TextOutput form; // the form the text takes in the file
+    // Ask the system to write a large output to the disk as it grows, not
+    // all at its end: for an output that will replace an old file, which
+    // the replacing step then frees behind those writes.
+    bool writeBackEarly;
+};
+
 // Decorates every piece of `regions` (opened on a file of inputSize bytes,
-// -1 when unknown) with `step` into `output`, in the `form` it takes there,
-// readying each encoding with `ready` first. Two lanes are used when `twoLanes` allows and the
-// input is larger than a region; each of the output slots takes slotCapacity bytes (at most
-// SLOT_OUTPUT).
-void runRegionPipeline(TextRegionReader* regions, FILE* output, TextOutput form, int64_t inputSize,
+// -1 when unknown) with `step` into `output`, readying each encoding with
+// `ready` first. Two lanes are used when `twoLanes` allows and the input is
+// larger than a region; each of the output slots takes slotCapacity bytes
+// (at most SLOT_OUTPUT).
+void runRegionPipeline(TextRegionReader* regions, const PipelineOutput& output, int64_t inputSize,
                        PieceStep step, EncodingStep ready, bool twoLanes, size_t slotCapacity,
                        PipelineResult* result);
 

@@ -29,6 +29,10 @@ bool platformSameFile(const PathChar* first, const PathChar* second);
 // Forces a written stream's data to the disk.
 bool platformSyncFile(FILE* file);
 
+// Asks the system to begin writing what has been written to `file` so far
+// to the disk, without waiting for it; nothing where it cannot, or need not.
+void platformStartWriteback(FILE* file);
+
 // Replaces `target` with `source` in one step. An existing target keeps
 // what the system holds about it besides its bytes (on Windows its
 // attributes and security descriptor); `target` must be a full path that

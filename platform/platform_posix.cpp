@@ -52,6 +52,17 @@ bool platformSyncFile(FILE* file) {
     return std::fflush(file) == 0 && fsync(fileno(file)) == 0;
 }
 
+void platformStartWriteback(FILE* file) {
+#ifdef __linux__
+    // A pipe or a terminal refuses, which is as good as done.
+    if (std::fflush(file) == 0) {
+        (void)sync_file_range(fileno(file), 0, 0, SYNC_FILE_RANGE_WRITE);
+    }
+#else
+    (void)file;
+#endif
+}
+
 bool platformReplaceFile(const char* source, const char* target, bool) {
     return std::rename(source, target) == 0;
 }

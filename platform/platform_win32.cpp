@@ -117,6 +117,10 @@ bool platformSyncFile(FILE* file) {
     return std::fflush(file) == 0 && _commit(_fileno(file)) == 0;
 }
 
+void platformStartWriteback(FILE*) {
+    // The system's lazy writer starts on written data by itself.
+}
+
 bool platformReplaceFile(const wchar_t* source, const wchar_t* target, bool forceToDisk) {
     // ReplaceFileW keeps the old file's attributes and security descriptor,
     // but needs an old file; a plain move serves only where there is none.
