@@ -123,7 +123,7 @@ make_twin_pins() {
 # libraries have been held, later installs hold them from the start, so
 # that none brings in an amd64 library whose i386 twin cannot follow.
 install_packages() {
-  local what=$1 log fetches=1 stage=0 options target
+  local what=$1 log fetches=1 stage=0 options target held
   shift
   log=$(mktemp)
   [ "$updated" = 1 ] || update_lists
@@ -137,6 +137,14 @@ install_packages() {
       >"$log" 2>&1; then
       rm -f "$log"
       return 0
+    fi
+    if grep -q "^E: dpkg was interrupted" "$log" && [ -z "${dpkg_mended:-}" ]; then
+      # An install cut short earlier (a killed run, a full disk) leaves
+      # packages half set up, and apt refuses until they are finished.
+      dpkg_mended=1
+      say "$what: an earlier install was cut short; finishing it (dpkg --configure -a)"
+      DEBIAN_FRONTEND=noninteractive dpkg --configure -a >>"$log" 2>&1
+      continue
     fi
     if grep -qE '^E: (Failed to fetch|Unable to fetch|Some files failed)' "$log" &&
       [ "$fetches" -lt "$fetch_tries" ]; then
@@ -154,10 +162,20 @@ install_packages() {
     case $stage in
     1)
       make_twin_pins
-      say "$what: the install was refused; trying again with $(grep -c '^Pin: version' "$pins") libraries held to a version both architectures have"
+      held=$(grep -c '^Pin: version' "$pins")
+      if [ "$held" -eq 0 ]; then
+        [ -n "$codename" ] || break
+        stage=2 # no library is out of step: on to the base suite
+        say "$what: the install was refused; trying again against the base suite, $codename"
+        continue
+      fi
+      say "$what: the install was refused; trying again with $held libraries held to a version both architectures have"
       ;;
     2) say "$what: refused again; trying against the base suite, $codename" ;;
-    3) say "$what: refused again; trying against the base suite with the libraries held as well" ;;
+    3)
+      [ "${held:-1}" -ne 0 ] || break
+      say "$what: refused again; trying against the base suite with the libraries held as well"
+      ;;
     esac
   done
   say "$what could not be installed. apt said:"
