@@ -39,25 +39,24 @@ struct SetCells {
 SetCells setCells[2]; // cp932Matcher's, utf8Matcher's
 SetCells* cells;      // the matcher being built's
 
-// Only a cell going from clear to set is listed, so none is listed twice.
-inline void setShortStop(unsigned pair) {
-    if (building->shortStops[pair] == 0) {
-        building->shortStops[pair] = 1;
-        if (cells->pairCount < MARK_ROOM) {
-            cells->pairs[cells->pairCount] = static_cast<uint16_t>(pair);
+// Sets a cell of a stop table, listing it in `listed` (counted by *count)
+// when it goes from clear to set, so that none is listed twice.
+inline void setCell(unsigned char* table, unsigned cell, uint16_t* listed, int* count) {
+    if (table[cell] == 0) {
+        table[cell] = 1;
+        if (*count < MARK_ROOM) {
+            listed[*count] = static_cast<uint16_t>(cell);
         }
-        ++cells->pairCount;
+        ++*count;
     }
 }
 
+inline void setShortStop(unsigned pair) {
+    setCell(building->shortStops, pair, cells->pairs, &cells->pairCount);
+}
+
 inline void setLongStop(uint32_t hash) {
-    if (building->longStops[hash] == 0) {
-        building->longStops[hash] = 1;
-        if (cells->stopCount < MARK_ROOM) {
-            cells->stops[cells->stopCount] = static_cast<uint16_t>(hash);
-        }
-        ++cells->stopCount;
-    }
+    setCell(building->longStops, hash, cells->stops, &cells->stopCount);
 }
 
 // Clears what the last build set: pair entries only ever change where a

@@ -234,6 +234,12 @@ static void dropFiles(HWND window, MainWindowState* state, HDROP drop) {
     beginBatch(window, state, droppedFiles(drop));
 }
 
+// Check box 1008 as the option stands.
+static void showLineBreakOption(HWND window) {
+    CheckDlgButton(window, IDC_LINE_BREAK_TAGS,
+                   decorationTable.lineBreakTags != 0 ? BST_CHECKED : BST_UNCHECKED);
+}
+
 static bool waitsForBatch(int id) {
     for (int waiting : BATCH_WAITS) {
         if (waiting == id) {
@@ -249,8 +255,7 @@ static void onCommand(HWND window, MainWindowState* state, int id) {
     if (state->batch.running && waitsForBatch(id)) {
         // Refused without effect; a check box that toggled all the same
         // shows the option again.
-        CheckDlgButton(window, IDC_LINE_BREAK_TAGS,
-                       decorationTable.lineBreakTags != 0 ? BST_CHECKED : BST_UNCHECKED);
+        showLineBreakOption(window);
         return;
     }
     switch (id) {
@@ -319,8 +324,7 @@ static void startWindow(HWND window, MainWindowState* state) {
     SetWindowLongPtrW(window, DWLP_USER, reinterpret_cast<LONG_PTR>(state));
     fillList(window, state);
     fitRowHeight(listOf(window));
-    CheckDlgButton(window, IDC_LINE_BREAK_TAGS,
-                   decorationTable.lineBreakTags != 0 ? BST_CHECKED : BST_UNCHECKED);
+    showLineBreakOption(window);
     DragAcceptFiles(window, TRUE);
 }
 
